@@ -1,0 +1,70 @@
+#include "engine.h"
+
+#include "ansi_code.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace tessivo::derivation {
+
+namespace {
+
+// Number mode always drops the first two digits of the joined pieces.
+constexpr std::size_t DroppedDigits = 2;
+
+void appendDecimal(std::u32string& out, int value)
+{
+    const auto text = std::to_string(value);
+    out.append(text.begin(), text.end());
+}
+
+} // namespace
+
+int KeySum(std::u32string_view key) noexcept
+{
+    const auto used = key.substr(0, std::min<std::size_t>(key.size(), MaxKeyLength));
+    int sum = 0;
+    for (const char32_t c : used) {
+        sum += AnsiCode(c);
+    }
+    return sum;
+}
+
+std::u32string Derive(std::u32string_view seed, int keySum, int length, Mode mode)
+{
+    if (seed.empty()) {
+        throw std::invalid_argument("Derive: the seed text is empty");
+    }
+    if (length < 0 || length > MaxPasswordLength) {
+        throw std::invalid_argument("Derive: the length is outside 0..14");
+    }
+    if (keySum < 0 || keySum > MaxKeySum) {
+        throw std::invalid_argument("Derive: the key sum is outside 0..1530");
+    }
+
+    const auto seedLength = static_cast<int>(seed.size());
+    std::u32string joined;
+    joined.reserve(static_cast<std::size_t>(length) * 3);
+    for (int k = 1; k <= length; ++k) {
+        // Piece k comes from k * S reduced modulo L, recomputed from S each time. Position 0
+        // stands for no character, which is why the seed's last character never appears.
+        const int position = (k * keySum) % seedLength;
+        if (position == 0) {
+            joined.push_back(U'0');
+        } else if (mode == Mode::Alphabet) {
+            joined.push_back(seed[static_cast<std::size_t>(position - 1)]);
+        } else {
+            appendDecimal(joined, AnsiCode(seed[static_cast<std::size_t>(position - 1)]));
+        }
+    }
+
+    if (mode == Mode::Alphabet) {
+        return joined;
+    }
+    if (joined.size() <= DroppedDigits) {
+        return {};
+    }
+    return joined.substr(DroppedDigits, static_cast<std::size_t>(length));
+}
+
+} // namespace tessivo::derivation

@@ -1,0 +1,93 @@
+#include "genera.h"
+
+#include "engine.h"
+#include "secret.h"
+
+namespace tessivo::derivation {
+
+namespace {
+
+const forms::Text NoSeedMessage =
+    U"Type a site name or a user name first: the password is made from them.";
+const forms::Text BadLengthMessage = U"The password length must be a whole number from 1 to 14.";
+const forms::Text NoNumberDigitsMessage =
+    U"In Number mode this length gives no password for this site and user. "
+    U"Choose a longer length, or Alphabet mode.";
+const forms::Text HiddenPassword = U"OK";
+const forms::Text DefaultKey = U"0";
+
+bool isBlank(char32_t c) { return c == U' ' || c == U'\t'; }
+
+} // namespace
+
+std::optional<int> ParseLength(std::u32string_view text) noexcept
+{
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (const char32_t c : text) {
+        if (c < U'0' || c > U'9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<int>(c - U'0');
+        if (value > MaxPasswordLength) {
+            return std::nullopt; // also keeps a long run of digits from overflowing
+        }
+    }
+    if (value < 1) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars)
+{
+    form.setText(LabPassword, {});
+    const forms::Text site = form.text(TxtNomesito);
+    const forms::Text user = form.text(TxtUsername);
+
+    forms::Text keyBox = form.text(TxtKey);
+    if (keyBox.empty()) {
+        form.setText(TxtKey, DefaultKey);
+        Wipe(vars.K);
+        vars.K = DefaultKey;
+        keyBox = DefaultKey;
+    }
+    // The box decides how many characters count, the buffer what they are; a buffer shorter
+    // than the box counts as what it holds.
+    const int keySum = KeySum(std::u32string_view(vars.K).substr(0, keyBox.size()));
+    Wipe(keyBox);
+
+    const forms::Text seed = site + user;
+    if (seed.empty()) {
+        form.msgBox(NoSeedMessage);
+        return GeneraOutcome::NoSeed;
+    }
+    const auto length = ParseLength(form.text(Cobnumerokey));
+    if (!length) {
+        form.msgBox(BadLengthMessage);
+        return GeneraOutcome::BadLength;
+    }
+
+    forms::Text password = Derive(seed, keySum, *length, vars.Z == 0 ? Mode::Alphabet : Mode::Number);
+    if (password.empty()) {
+        form.msgBox(NoNumberDigitsMessage);
+        return GeneraOutcome::NoNumberDigits;
+    }
+    Wipe(vars.Pas);
+    vars.Pas = std::move(password);
+
+    form.setText(LabPassword, vars.H != 0 ? HiddenPassword : vars.Pas);
+    form.clipboardClear(forms::ClipboardMode::Clipboard);
+    form.clipboardSetText(vars.Pas);
+    return GeneraOutcome::Generated;
+}
+
+} // namespace tessivo::derivation

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+// Helpers for turning a window definition, written in twips and Windows colours, into Qt
+// widgets.
+namespace tessivo::forms {
+
+inline constexpr int TwipsPerPixel = 15; // at 96 dpi
+
+constexpr QSize sizeFromTwips(int width, int height)
+{
+    return {width / TwipsPerPixel, height / TwipsPerPixel};
+}
+
+constexpr QRect rectFromTwips(int left, int top, int width, int height)
+{
+    return {left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel};
+}
+
+// "MS Sans Serif" bold at `points` (8.25, 9.75 or 12), or the closest sans-serif face
+// installed: metric-compatible faces first, so every caption fits its control.
+QFont formFont(qreal points);
+
+// Sets one colour role of `widget` and makes the widget paint its own background.
+void setColour(QWidget& widget, QPalette::ColorRole role, const QColor& colour);
+
+} // namespace tessivo::forms

@@ -1,0 +1,218 @@
+#include "ansi_code.h"
+#include "engine.h"
+#include "literal_derive.h"
+
+#include <QTest>
+
+#include <random>
+#include <stdexcept>
+
+using tessivo::derivation::AnsiCode;
+using tessivo::derivation::Derive;
+using tessivo::derivation::KeySum;
+using tessivo::derivation::Mode;
+using tessivo::testing::LiteralDerive;
+
+Q_DECLARE_METATYPE(Mode)
+Q_DECLARE_METATYPE(std::u32string)
+
+namespace {
+
+std::u32string derive(const std::u32string& site, const std::u32string& user,
+                      const std::u32string& key, int length, Mode mode)
+{
+    return Derive(site + user, KeySum(key), length, mode);
+}
+
+QString show(const std::u32string& text) { return QString::fromStdU32String(text); }
+
+} // namespace
+
+class TestEngine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void knownPasswords_data();
+    void knownPasswords();
+    void ansiCodes_data();
+    void ansiCodes();
+    void keySums_data();
+    void keySums();
+    void refusesWhatWouldHangOrOverflow();
+    void matchesLiteralFormOnRandomInputs();
+    void alphabetPasswordsHaveTheAskedLengthAndNeverTheLastCharacter();
+};
+
+void TestEngine::knownPasswords_data()
+{
+    QTest::addColumn<std::u32string>("site");
+    QTest::addColumn<std::u32string>("user");
+    QTest::addColumn<std::u32string>("key");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<std::u32string>("password");
+
+    const auto row = [](const char* name, std::u32string site, std::u32string user,
+                        std::u32string key, int length, Mode mode, std::u32string password) {
+        QTest::newRow(name) << site << user << key << length << mode << password;
+    };
+    row("google alphabet", U"google.it", U"mario", U"Ab3$", 14, Mode::Alphabet, U"rmiego0rmiego0");
+    row("google number", U"google.it", U"mario", U"Ab3$", 14, Mode::Number, U"41091051011031");
+    row("amazon alphabet", U"amazon", U"luigi", U"k", 8, Mode::Alphabet, U"uomglzai");
+    row("amazon number", U"amazon", U"luigi", U"k", 8, Mode::Number, U"71111091");
+    row("one-character seed: all zeros", U"x", U"", U"abc", 5, Mode::Alphabet, U"00000");
+    row("one-character seed, number: N-2 zeros", U"x", U"", U"abc", 5, Mode::Number, U"000");
+    row("one-character seed, number, N=2: empty", U"", U"x", U"abc", 2, Mode::Number, U"");
+    row("key sum a multiple of L: all zeros", U"abc", U"def", U"0", 4, Mode::Alphabet, U"0000");
+    row("N=1, two-digit first piece: empty", U"ab", U"", U"a", 1, Mode::Number, U"");
+    row("N=1, three-digit first piece: last digit", U"xy", U"", U"a", 1, Mode::Number, U"0");
+    row("Windows-1252 code in number mode", U"\u00e9x", U"", U"a", 1, Mode::Number, U"3");
+    row("N=0: empty", U"google.it", U"mario", U"Ab3$", 0, Mode::Alphabet, U"");
+    row("astral character is one character", U"a\U0001F600b", U"", U"\"", 2, Mode::Alphabet,
+        U"a\U0001F600");
+    row("astral character codes as ?", U"a\U0001F600b", U"", U"\"", 3, Mode::Number, U"630");
+    row("only the first six key characters count", U"google.it", U"mario", U"Ab3$!!!", 14,
+        Mode::Alphabet, derive(U"google.it", U"mario", U"Ab3$!!", 14, Mode::Alphabet));
+    row("site and user split anywhere", U"google.itm", U"ario", U"Ab3$", 14, Mode::Alphabet,
+        U"rmiego0rmiego0");
+}
+
+void TestEngine::knownPasswords()
+{
+    QFETCH(std::u32string, site);
+    QFETCH(std::u32string, user);
+    QFETCH(std::u32string, key);
+    QFETCH(int, length);
+    QFETCH(Mode, mode);
+    QFETCH(std::u32string, password);
+
+    const std::u32string derived = derive(site, user, key, length, mode);
+    QCOMPARE(show(derived), show(password));
+    QCOMPARE(show(LiteralDerive(site + user, key, length, mode)), show(password));
+}
+
+void TestEngine::ansiCodes_data()
+{
+    QTest::addColumn<char32_t>("character");
+    QTest::addColumn<int>("code");
+    QTest::newRow("ASCII letter") << char32_t(U'A') << 65;
+    QTest::newRow("tilde") << char32_t(U'~') << 126;
+    QTest::newRow("control character") << char32_t(U'\t') << 9;
+    QTest::newRow("no-break space") << char32_t(0xA0) << 0xA0;
+    QTest::newRow("e acute") << char32_t(U'\u00e9') << 233;
+    QTest::newRow("y diaeresis") << char32_t(U'\u00ff') << 255;
+    QTest::newRow("euro sign") << char32_t(U'\u20ac') << 0x80;
+    QTest::newRow("low single quote") << char32_t(U'\u201a') << 0x82;
+    QTest::newRow("left double quote") << char32_t(U'\u201c') << 0x93;
+    QTest::newRow("em dash") << char32_t(U'\u2014') << 0x97;
+    QTest::newRow("trade mark") << char32_t(U'\u2122') << 0x99;
+    QTest::newRow("Y diaeresis") << char32_t(U'\u0178') << 0x9F;
+    QTest::newRow("undefined byte 0x81 round-trips") << char32_t(0x81) << 0x81;
+    QTest::newRow("C1 control with a defined byte") << char32_t(0x80) << 63;
+    QTest::newRow("A macron, not in the set") << char32_t(U'\u0100') << 63;
+    QTest::newRow("Greek alpha") << char32_t(U'\u03b1') << 63;
+    QTest::newRow("emoji") << char32_t(U'\U0001F600') << 63;
+}
+
+void TestEngine::ansiCodes()
+{
+    QFETCH(char32_t, character);
+    QFETCH(int, code);
+    QCOMPARE(AnsiCode(character), code);
+}
+
+void TestEngine::keySums_data()
+{
+    QTest::addColumn<std::u32string>("key");
+    QTest::addColumn<int>("sum");
+    QTest::newRow("empty") << std::u32string() << 0;
+    QTest::newRow("one character") << std::u32string(U"k") << 107;
+    QTest::newRow("four characters") << std::u32string(U"Ab3$") << 250;
+    QTest::newRow("largest typable key") << std::u32string(U"}}}}}}") << 750;
+    QTest::newRow("seventh character ignored") << std::u32string(U"}}}}}}}") << 750;
+    QTest::newRow("Windows-1252 codes") << std::u32string(U"\u20ac\u00ff") << 128 + 255;
+}
+
+void TestEngine::keySums()
+{
+    QFETCH(std::u32string, key);
+    QFETCH(int, sum);
+    QCOMPARE(KeySum(key), sum);
+}
+
+void TestEngine::refusesWhatWouldHangOrOverflow()
+{
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, Derive(U"", 100, 8, Mode::Alphabet));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, Derive(U"abc", 100, 15, Mode::Alphabet));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, Derive(U"abc", 100, -1, Mode::Number));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, Derive(U"abc", -1, 8, Mode::Number));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, Derive(U"abc", 1531, 8, Mode::Number));
+    QCOMPARE(show(Derive(U"abc", 1530, 14, Mode::Alphabet)).size(), 14);
+}
+
+namespace {
+
+// Site and user characters of every kind the boxes can hold.
+char32_t randomCharacter(std::mt19937& random)
+{
+    static const std::u32string special = U"\u20ac\u0160\u2122\u00e9\u00ff\u0100\u03b1\U0001F600 ~";
+    switch (std::uniform_int_distribution<int>(0, 3)(random)) {
+    case 0:
+        return special[std::uniform_int_distribution<std::size_t>(0, special.size() - 1)(random)];
+    case 1:
+        return std::uniform_int_distribution<char32_t>(0xA0, 0x2FFF)(random);
+    default:
+        return std::uniform_int_distribution<char32_t>(33, 125)(random);
+    }
+}
+
+std::u32string randomText(std::mt19937& random, std::size_t minimum, std::size_t maximum,
+                          bool keyCharacters)
+{
+    std::u32string text(std::uniform_int_distribution<std::size_t>(minimum, maximum)(random), U' ');
+    for (char32_t& c : text) {
+        c = keyCharacters ? std::uniform_int_distribution<char32_t>(33, 125)(random)
+                          : randomCharacter(random);
+    }
+    return text;
+}
+
+} // namespace
+
+void TestEngine::matchesLiteralFormOnRandomInputs()
+{
+    std::mt19937 random(20040816);
+    for (int round = 0; round < 20000; ++round) {
+        const std::u32string seed = randomText(random, 1, 38, false);
+        const std::u32string key = randomText(random, 0, 6, true);
+        const int length = std::uniform_int_distribution<int>(0, 14)(random);
+        const Mode mode = round % 2 == 0 ? Mode::Alphabet : Mode::Number;
+        const std::u32string fast = Derive(seed, KeySum(key), length, mode);
+        const std::u32string literal = LiteralDerive(seed, key, length, mode);
+        if (fast != literal) {
+            QFAIL(qPrintable(QStringLiteral("seed \"%1\" key \"%2\" length %3 mode %4: %5 != %6")
+                                 .arg(show(seed), show(key))
+                                 .arg(length)
+                                 .arg(static_cast<int>(mode))
+                                 .arg(show(fast), show(literal))));
+        }
+    }
+}
+
+void TestEngine::alphabetPasswordsHaveTheAskedLengthAndNeverTheLastCharacter()
+{
+    std::mt19937 random(33);
+    for (int round = 0; round < 2000; ++round) {
+        std::u32string seed = randomText(random, 0, 37, true);
+        std::erase(seed, U'#');
+        seed.push_back(U'#');
+        const int length = std::uniform_int_distribution<int>(0, 14)(random);
+        const std::u32string password =
+            Derive(seed, KeySum(randomText(random, 1, 6, true)), length, Mode::Alphabet);
+        QCOMPARE(password.size(), static_cast<std::size_t>(length));
+        QVERIFY2(password.find(U'#') == std::u32string::npos, qPrintable(show(seed)));
+    }
+}
+
+QTEST_APPLESS_MAIN(TestEngine)
+#include "tst_engine.moc"

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "form_runtime.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tessivo::testing {
+
+// An in-memory form runtime: controls are plain values, the clipboard a small record that
+// can tell whether another program has copied something since, messages are recorded.
+class MemoryFormRuntime final : public forms::FormRuntime {
+public:
+    struct Clipboard {
+        forms::Text text;
+        bool empty = true;
+        bool secret = false;   // marked for clipboard histories to skip
+        bool ours = false;     // put there by this program
+    };
+
+    MemoryFormRuntime() = default;
+    ~MemoryFormRuntime() override = default;
+
+    forms::Text text(forms::TextBox box) const override;
+    void setText(forms::TextBox box, const forms::Text& text) override;
+    void setFocus(forms::TextBox box) override { focus = std::string(box.name); }
+    forms::Text text(forms::ComboBox box) const override;
+    bool checked(forms::MenuItem item) const override;
+    void setChecked(forms::MenuItem item, bool checked) override;
+    void clipboardClear(forms::ClipboardMode mode) override;
+    void clipboardSetText(const forms::Text& text) override;
+    bool clipboardHolds(const forms::Text& text, forms::ClipboardMode mode) const override;
+    void msgBox(const forms::Text& message) override { messages.push_back(message); }
+    void show(forms::Form form) override { shown.emplace_back(form.name); }
+    void unload(forms::Form form) override { unloaded.emplace_back(form.name); }
+    void end() override { ++ends; }
+
+    // What another program does to the clipboard.
+    void otherProgramCopies(const forms::Text& text, forms::ClipboardMode mode = forms::ClipboardMode::Clipboard);
+
+    // Runs whenever a text box's content changes, as a real box reports its edits.
+    void onTextChanged(std::function<void(std::string_view box)> handler) { m_changed = std::move(handler); }
+
+    std::map<std::string, forms::Text, std::less<>> textBoxes;
+    std::map<std::string, forms::Text, std::less<>> comboBoxes;
+    std::map<std::string, bool, std::less<>> checkMarks;
+    Clipboard clipboard;
+    Clipboard selection;
+    std::vector<forms::Text> messages;
+    std::vector<std::string> shown;
+    std::vector<std::string> unloaded;
+    std::string focus;
+    int ends = 0;
+
+private:
+    Clipboard& board(forms::ClipboardMode mode);
+    const Clipboard& board(forms::ClipboardMode mode) const;
+
+    std::function<void(std::string_view)> m_changed;
+};
+
+} // namespace tessivo::testing
