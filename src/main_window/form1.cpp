@@ -1,0 +1,135 @@
+#include "form1.h"
+
+#include "genera.h"
+#include "key_mask.h"
+#include "secret.h"
+
+namespace tessivo::main_window {
+
+using derivation::LabPassword;
+using derivation::TxtKey;
+using derivation::TxtNomesito;
+using derivation::TxtUsername;
+
+namespace {
+
+constexpr char32_t Enter = 13;
+constexpr char32_t Refused = 0;
+
+const forms::Text HelpMessage = U"ATTENTION work of course";
+
+} // namespace
+
+Form1::Form1(forms::FormRuntime& runtime)
+    : m_runtime(runtime)
+{
+}
+
+Form1::~Form1()
+{
+    derivation::Wipe(m_vars.K);
+    derivation::Wipe(m_vars.Pas);
+}
+
+void Form1::Form_Load()
+{
+    m_runtime.setChecked(Alphabet, true);
+    m_vars.Z = 0;
+    m_runtime.setChecked(Number, false);
+    m_vars.H = 0;
+    m_runtime.setChecked(Hideing, false);
+}
+
+void Form1::Form_Unload()
+{
+    clearOwnPassword();
+    derivation::Wipe(m_vars.K);
+    derivation::Wipe(m_vars.Pas);
+}
+
+void Form1::Zeph_Click() { Genera(); }
+
+void Form1::ComZeph_Click() { Genera(); }
+
+void Form1::Canc_Click() { Cancella(); }
+
+void Form1::ComCanc_Click() { Cancella(); }
+
+void Form1::ComEnd_Click()
+{
+    clearOwnPassword();
+    m_runtime.end();
+}
+
+void Form1::Esc_Click() { m_runtime.end(); }
+
+// Both items flip the mode every time, whichever of them is chosen.
+void Form1::Alphabet_Click() { setMode(m_runtime.checked(Alphabet) ? 1 : 0); }
+
+void Form1::Number_Click() { setMode(m_runtime.checked(Number) ? 0 : 1); }
+
+void Form1::setMode(std::int16_t z)
+{
+    const forms::MenuItem on = z == 0 ? Alphabet : Number;
+    const forms::MenuItem off = z == 0 ? Number : Alphabet;
+    m_runtime.setChecked(on, true);
+    m_vars.Z = z;
+    m_runtime.setChecked(off, false);
+}
+
+void Form1::Hideing_Click()
+{
+    const bool hide = !m_runtime.checked(Hideing);
+    m_runtime.setChecked(Hideing, hide);
+    m_vars.H = hide ? 1 : 0;
+}
+
+void Form1::Help_Click() { m_runtime.msgBox(HelpMessage); }
+
+void Form1::Info_Click() { m_runtime.show(Form2Name); }
+
+void Form1::TxtKey_KeyPress(char32_t& code)
+{
+    if (KeyMaskAccepts(code)) {
+        return; // the box shows it as "*"; `K` follows the box
+    }
+    if (code == Enter) {
+        Genera();
+        return;
+    }
+    code = Refused;
+}
+
+void Form1::TxtKey_Change()
+{
+    forms::Text key = m_runtime.text(TxtKey);
+    derivation::Wipe(m_vars.K);
+    m_vars.K = std::move(key);
+}
+
+void Form1::Genera() { derivation::Genera(m_runtime, m_vars); }
+
+void Form1::Cancella()
+{
+    m_runtime.setText(TxtNomesito, {});
+    m_runtime.setText(TxtUsername, {});
+    m_runtime.setText(TxtKey, {});
+    derivation::Wipe(m_vars.K);
+    m_runtime.setText(LabPassword, {});
+    m_runtime.setFocus(TxtNomesito);
+}
+
+// Only what Tessivo put there goes: if the user has copied something else since, it stays.
+void Form1::clearOwnPassword()
+{
+    if (m_vars.Pas.empty()) {
+        return;
+    }
+    for (const auto mode : {forms::ClipboardMode::Clipboard, forms::ClipboardMode::Selection}) {
+        if (m_runtime.clipboardHolds(m_vars.Pas, mode)) {
+            m_runtime.clipboardClear(mode);
+        }
+    }
+}
+
+} // namespace tessivo::main_window

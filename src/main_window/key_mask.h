@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string_view>
+
+namespace tessivo::main_window {
+
+inline constexpr int KeyBoxMaxLength = 6;
+
+// The characters a key may consist of: "!" (33) up to "}" (125), that is printable ASCII
+// without the space and "~". Every existing key was typed from this set.
+constexpr bool KeyMaskAccepts(char32_t c) noexcept { return c > 32 && c < 126; }
+
+// True when `text` may stand in the key box: at most six characters, each one accepted.
+constexpr bool KeyMaskAcceptsText(std::u32string_view text) noexcept
+{
+    if (text.size() > KeyBoxMaxLength) {
+        return false;
+    }
+    for (const char32_t c : text) {
+        if (!KeyMaskAccepts(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace tessivo::main_window
