@@ -1,0 +1,287 @@
+#include "form1.h"
+#include "memory_form_runtime.h"
+
+#include <QTest>
+
+using tessivo::forms::ClipboardMode;
+using tessivo::main_window::Form1;
+using tessivo::testing::MemoryFormRuntime;
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QString show(const std::u32string& text) { return QString::fromStdU32String(text); }
+
+// Form1's logic on an in-memory runtime whose key box behaves like the real one: it reports
+// every change of its content.
+struct LoadedForm {
+    MemoryFormRuntime runtime;
+    Form1 form{runtime};
+
+    LoadedForm()
+    {
+        runtime.onTextChanged([this](std::string_view box) {
+            if (box == "TxtKey") {
+                form.TxtKey_Change();
+            }
+        });
+        runtime.comboBoxes["Cobnumerokey"] = U"1";
+        form.Form_Load();
+    }
+
+    // Types like a user: each character meets the key press handler, then the box.
+    void typeKey(std::u32string_view typed)
+    {
+        for (char32_t c : typed) {
+            char32_t code = c;
+            form.TxtKey_KeyPress(code);
+            std::u32string box = runtime.textBoxes["TxtKey"];
+            if (code != 0 && code != 13 && box.size() < 6) {
+                runtime.setText(tessivo::derivation::TxtKey, box + code);
+            }
+        }
+    }
+
+    void fill(std::u32string site, std::u32string user, std::u32string key, std::u32string length)
+    {
+        runtime.setText(tessivo::derivation::TxtNomesito, site);
+        runtime.setText(tessivo::derivation::TxtUsername, user);
+        runtime.comboBoxes["Cobnumerokey"] = std::move(length);
+        typeKey(key);
+    }
+
+    QString marks() const
+    {
+        return QStringLiteral("%1%2 Z=%3")
+            .arg(QChar(runtime.checked(tessivo::main_window::Alphabet) ? u'A' : u'-'))
+            .arg(QChar(runtime.checked(tessivo::main_window::Number) ? u'N' : u'-'))
+            .arg(form.variables().Z);
+    }
+};
+
+} // namespace
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void loadSetsTheStartingOptions();
+    void modeSwitch_data();
+    void modeSwitch();
+    void hidingFlipsAndTakesEffectAtTheNextGeneration();
+    void keyPress_data();
+    void keyPress();
+    void enterGeneratesOnce();
+    void keyFollowsEveryEditOfTheBox();
+    void cancellaClearsFieldsAndKeyOnly();
+    void waysOut_data();
+    void waysOut();
+    void unloadWipesTheSecrets();
+    void helpAndInfo();
+};
+
+void TestForm1::loadSetsTheStartingOptions()
+{
+    LoadedForm loaded;
+    QCOMPARE(loaded.marks(), QStringLiteral("A- Z=0"));
+    QVERIFY(!loaded.runtime.checked(tessivo::main_window::Hideing));
+    QCOMPARE(loaded.form.variables().H, 0);
+}
+
+void TestForm1::modeSwitch_data()
+{
+    QTest::addColumn<QString>("clicks"); // A: Alphabet, N: Number
+    QTest::addColumn<QString>("marks");
+    QTest::newRow("Alphabet right after start switches to Number") << u"A"_s << u"-N Z=1"_s;
+    QTest::newRow("Alphabet twice switches back") << u"AA"_s << u"A- Z=0"_s;
+    QTest::newRow("Number once") << u"N"_s << u"-N Z=1"_s;
+    QTest::newRow("Number twice ends in Alphabet") << u"NN"_s << u"A- Z=0"_s;
+    QTest::newRow("Number then Alphabet") << u"NA"_s << u"A- Z=0"_s;
+    QTest::newRow("long mixed run") << u"ANNAANA"_s << u"-N Z=1"_s;
+}
+
+void TestForm1::modeSwitch()
+{
+    QFETCH(QString, clicks);
+    QFETCH(QString, marks);
+    LoadedForm loaded;
+    for (const QChar click : clicks) {
+        click == u'A' ? loaded.form.Alphabet_Click() : loaded.form.Number_Click();
+    }
+    QCOMPARE(loaded.marks(), marks);
+
+    // The mode that carries the mark is the one the next generation uses.
+    loaded.fill(U"amazon", U"luigi", U"k", U"8");
+    loaded.form.Genera();
+    QCOMPARE(show(loaded.runtime.clipboard.text),
+             marks.startsWith(u'A') ? QStringLiteral("uomglzai") : QStringLiteral("71111091"));
+}
+
+void TestForm1::hidingFlipsAndTakesEffectAtTheNextGeneration()
+{
+    LoadedForm loaded;
+    loaded.fill(U"amazon", U"luigi", U"k", U"8");
+    loaded.form.Genera();
+    loaded.form.Hideing_Click();
+    QVERIFY(loaded.runtime.checked(tessivo::main_window::Hideing));
+    QCOMPARE(loaded.form.variables().H, 1);
+    QCOMPARE(show(loaded.runtime.textBoxes["LabPassword"]), QStringLiteral("uomglzai"));
+
+    loaded.form.Genera();
+    QCOMPARE(show(loaded.runtime.textBoxes["LabPassword"]), QStringLiteral("OK"));
+    QCOMPARE(show(loaded.runtime.clipboard.text), QStringLiteral("uomglzai"));
+
+    loaded.form.Hideing_Click();
+    QVERIFY(!loaded.runtime.checked(tessivo::main_window::Hideing));
+    QCOMPARE(loaded.form.variables().H, 0);
+}
+
+void TestForm1::keyPress_data()
+{
+    QTest::addColumn<char32_t>("typed");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("! (33)") << char32_t(U'!') << true;
+    QTest::newRow("} (125)") << char32_t(U'}') << true;
+    QTest::newRow("letter") << char32_t(U'k') << true;
+    QTest::newRow("space (32)") << char32_t(U' ') << false;
+    QTest::newRow("~ (126)") << char32_t(U'~') << false;
+    QTest::newRow("e acute") << char32_t(U'\u00e9') << false;
+    QTest::newRow("emoji") << char32_t(U'\U0001F600') << false;
+}
+
+void TestForm1::keyPress()
+{
+    QFETCH(char32_t, typed);
+    QFETCH(bool, accepted);
+    LoadedForm loaded;
+    char32_t code = typed;
+    loaded.form.TxtKey_KeyPress(code);
+    QCOMPARE(code, accepted ? typed : char32_t(0));
+    QVERIFY(loaded.runtime.messages.empty());
+}
+
+void TestForm1::enterGeneratesOnce()
+{
+    LoadedForm loaded;
+    loaded.fill(U"google.it", U"mario", U"Ab3$", U"14");
+    loaded.runtime.otherProgramCopies(U"before");
+    char32_t enter = 13;
+    loaded.form.TxtKey_KeyPress(enter);
+    QCOMPARE(enter, char32_t(13)); // handed back to the box unchanged
+    QCOMPARE(show(loaded.runtime.clipboard.text), QStringLiteral("rmiego0rmiego0"));
+    QCOMPARE(show(loaded.runtime.textBoxes["TxtKey"]), QStringLiteral("Ab3$"));
+    QCOMPARE(show(loaded.form.variables().K), QStringLiteral("Ab3$"));
+}
+
+void TestForm1::keyFollowsEveryEditOfTheBox()
+{
+    LoadedForm loaded;
+    loaded.fill(U"google.it", U"mario", U"Ab3$", U"14");
+    loaded.typeKey(U"xyz"); // the seventh is refused by the box
+    QCOMPARE(show(loaded.form.variables().K), QStringLiteral("Ab3$xy"));
+
+    // Corrections: what the stars stand for is the key, not what was typed first.
+    loaded.runtime.setText(tessivo::derivation::TxtKey, U"Ab3");
+    loaded.typeKey(U"$");
+    QCOMPARE(show(loaded.form.variables().K), QStringLiteral("Ab3$"));
+    loaded.form.Genera();
+    QCOMPARE(show(loaded.runtime.clipboard.text), QStringLiteral("rmiego0rmiego0"));
+}
+
+void TestForm1::cancellaClearsFieldsAndKeyOnly()
+{
+    LoadedForm loaded;
+    loaded.fill(U"google.it", U"mario", U"Ab3$", U"14");
+    loaded.form.Number_Click();
+    loaded.form.Hideing_Click();
+    loaded.form.Genera();
+    const std::u32string password = loaded.runtime.clipboard.text;
+    loaded.runtime.focus = "TxtKey";
+
+    loaded.form.Cancella();
+    for (const char* box : {"TxtNomesito", "TxtUsername", "TxtKey", "LabPassword"}) {
+        QVERIFY2(loaded.runtime.textBoxes[box].empty(), box);
+    }
+    QVERIFY(loaded.form.variables().K.empty());
+    QCOMPARE(QString::fromStdString(loaded.runtime.focus), QStringLiteral("TxtNomesito"));
+    QCOMPARE(show(loaded.runtime.comboBoxes["Cobnumerokey"]), QStringLiteral("14"));
+    QCOMPARE(loaded.marks(), QStringLiteral("-N Z=1"));
+    QCOMPARE(loaded.form.variables().H, 1);
+    QCOMPARE(show(loaded.runtime.clipboard.text), show(password));
+
+    // A key typed after clearing is a new key from its first character.
+    loaded.fill(U"google.it", U"mario", U"Ab3$", U"14");
+    loaded.form.Alphabet_Click();
+    loaded.form.Genera();
+    QCOMPARE(show(loaded.runtime.clipboard.text), QStringLiteral("rmiego0rmiego0"));
+}
+
+void TestForm1::waysOut_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("otherProgramCopied");
+    QTest::addColumn<bool>("ends");
+    QTest::addColumn<QString>("clipboardAfter"); // "" means emptied
+
+    QTest::newRow("END empties the clipboard") << u"END"_s << false << true << u""_s;
+    QTest::newRow("END keeps what another program copied") << u"END"_s << true << true << u"theirs"_s;
+    QTest::newRow("Esc keeps the password") << u"Esc"_s << false << true << u"rmiego0rmiego0"_s;
+    QTest::newRow("close box empties the clipboard") << u"close"_s << false << false << u""_s;
+    QTest::newRow("close box keeps what another program copied") << u"close"_s << true << false << u"theirs"_s;
+}
+
+void TestForm1::waysOut()
+{
+    QFETCH(QString, way);
+    QFETCH(bool, otherProgramCopied);
+    QFETCH(bool, ends);
+    QFETCH(QString, clipboardAfter);
+
+    LoadedForm loaded;
+    loaded.fill(U"google.it", U"mario", U"Ab3$", U"14");
+    loaded.form.Genera();
+    // Selecting the shown password puts it into the X11 selection too.
+    loaded.runtime.selection = {loaded.runtime.clipboard.text, false, false, true};
+    if (otherProgramCopied) {
+        loaded.runtime.otherProgramCopies(U"theirs");
+    }
+
+    if (way == u"END") {
+        loaded.form.ComEnd_Click();
+    } else if (way == u"Esc") {
+        loaded.form.Esc_Click();
+    } else {
+        loaded.form.Form_Unload();
+    }
+    QCOMPARE(loaded.runtime.ends, ends ? 1 : 0);
+    QCOMPARE(show(loaded.runtime.clipboard.text), clipboardAfter);
+    QCOMPARE(loaded.runtime.clipboard.empty, clipboardAfter.isEmpty());
+    QCOMPARE(loaded.runtime.selection.empty, way != u"Esc");
+}
+
+void TestForm1::unloadWipesTheSecrets()
+{
+    LoadedForm loaded;
+    loaded.fill(U"google.it", U"mario", U"Ab3$", U"14");
+    loaded.form.Genera();
+    loaded.form.Form_Unload();
+    QVERIFY(loaded.form.variables().K.empty());
+    QVERIFY(loaded.form.variables().Pas.empty());
+}
+
+void TestForm1::helpAndInfo()
+{
+    LoadedForm loaded;
+    loaded.form.Help_Click();
+    QCOMPARE(loaded.runtime.messages.size(), std::size_t(1));
+    QCOMPARE(show(loaded.runtime.messages.front()), QStringLiteral("ATTENTION work of course"));
+    QCOMPARE(loaded.marks(), QStringLiteral("A- Z=0"));
+
+    loaded.form.Info_Click();
+    loaded.form.Info_Click();
+    QCOMPARE(loaded.runtime.shown, (std::vector<std::string>{"Form2", "Form2"}));
+}
+
+QTEST_APPLESS_MAIN(TestForm1)
+#include "tst_form1.moc"
