@@ -1,6 +1,7 @@
 #include "ansi_code.h"
 #include "engine.h"
 #include "literal_derive.h"
+#include "secret.h"
 
 #include <QTest>
 
@@ -41,6 +42,7 @@ private slots:
     void refusesWhatWouldHangOrOverflow();
     void matchesLiteralFormOnRandomInputs();
     void alphabetPasswordsHaveTheAskedLengthAndNeverTheLastCharacter();
+    void wipeOverwritesEveryCharacterItHeld();
 };
 
 void TestEngine::knownPasswords_data()
@@ -211,6 +213,20 @@ void TestEngine::alphabetPasswordsHaveTheAskedLengthAndNeverTheLastCharacter()
             Derive(seed, KeySum(randomText(random, 1, 6, true)), length, Mode::Alphabet);
         QCOMPARE(password.size(), static_cast<std::size_t>(length));
         QVERIFY2(password.find(U'#') == std::u32string::npos, qPrintable(show(seed)));
+    }
+}
+
+void TestEngine::wipeOverwritesEveryCharacterItHeld()
+{
+    std::u32string secret(40, U'k'); // longer than any small-string buffer
+    secret.resize(3);                // the tail still holds key characters
+    const std::size_t capacity = secret.capacity();
+    const char32_t* buffer = secret.data();
+    tessivo::derivation::Wipe(secret);
+    QVERIFY(secret.empty());
+    QCOMPARE(secret.data(), buffer); // wiped in place, not freed elsewhere unwiped
+    for (std::size_t i = 0; i < capacity; ++i) {
+        QVERIFY2(buffer[i] == 0, qPrintable(QStringLiteral("character %1 survived").arg(i)));
     }
 }
 
