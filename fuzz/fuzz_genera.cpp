@@ -1,0 +1,197 @@
+// Fuzzes the generate command, Genera, through the in-memory form runtime.
+//
+// Input format (missing bytes read as 0, a missing text is empty):
+//   byte 0     control
+//                bits 0-1  how every text's bytes become code points (fuzz_input.h):
+//                          0 UTF-8, ill-formed parts as U+FFFD; 1 raw UTF-8 patterns;
+//                          2 raw 32-bit little-endian values; 3 raw UTF-16LE
+//                bits 2-3  the clipboard before: 0 empty; 1 ours, holding Pas; 2 ours,
+//                          holding the clipboard text; 3 another program's clipboard text
+//                bit 4     the selection holds another program's clipboard text
+//   bytes 1-2  Z, int16 little-endian (0: Alphabet mode)
+//   bytes 3-4  H, int16 little-endian (0: show the password)
+//   then eight texts, each one byte giving its byte count, then those bytes:
+//     TxtNomesito, TxtUsername, TxtKey (the key box), K (the key buffer), Cobnumerokey (the
+//     length text), LabPassword before, Pas before, the clipboard text
+//
+// After Genera, exactly one of two things must have happened. Generated: no message,
+// LabPassword shows Pas (or "OK" when H != 0), and the clipboard holds exactly Pas, ours and
+// marked secret. Anything else: exactly one message, LabPassword empty, clipboard and Pas as
+// they were. Either way an empty key box now shows "0" and the key is "0"; what the user typed
+// elsewhere, and the selection, are left alone. Any other outcome aborts.
+
+#include "form1_fields.h"
+#include "fuzz_input.h"
+#include "genera.h"
+#include "memory_form_runtime.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace {
+
+using tessivo::derivation::Cobnumerokey;
+using tessivo::derivation::Form1Variables;
+using tessivo::derivation::Genera;
+using tessivo::derivation::GeneraOutcome;
+using tessivo::derivation::LabPassword;
+using tessivo::derivation::TxtKey;
+using tessivo::derivation::TxtNomesito;
+using tessivo::derivation::TxtUsername;
+using tessivo::forms::ClipboardMode;
+using tessivo::forms::Text;
+using tessivo::testing::MemoryFormRuntime;
+using namespace tessivo::fuzzing;
+
+bool same(const MemoryFormRuntime::Clipboard& a, const MemoryFormRuntime::Clipboard& b)
+{
+    return a.text == b.text && a.empty == b.empty && a.secret == b.secret && a.ours == b.ours;
+}
+
+const char* outcomeName(GeneraOutcome outcome)
+{
+    switch (outcome) {
+    case GeneraOutcome::Generated:
+        return "Generated";
+    case GeneraOutcome::NoSeed:
+        return "NoSeed";
+    case GeneraOutcome::BadLength:
+        return "BadLength";
+    case GeneraOutcome::NoNumberDigits:
+        return "NoNumberDigits";
+    }
+    return "not a GeneraOutcome";
+}
+
+struct Before {
+    Text site, user, keyBox, key, lengthText, label, pas, clip;
+    std::int16_t Z = 0, H = 0;
+    int clipboardState = 0;
+    bool selectionFilled = false;
+};
+
+struct Checker {
+    const Before& before;
+    const MemoryFormRuntime& form;
+    const Form1Variables& vars;
+    GeneraOutcome outcome;
+
+    Text box(tessivo::forms::TextBox b) const { return form.text(b); }
+
+    void require(bool holds, const char* what) const
+    {
+        if (holds) {
+            return;
+        }
+        dump("site", before.site);
+        dump("user", before.user);
+        dump("key box before", before.keyBox);
+        dump("key before", before.key);
+        dump("length text", before.lengthText);
+        dump("Pas before", before.pas);
+        std::fprintf(stderr, "Z %d, H %d, clipboard state %d, outcome %s, messages %zu\n",
+                     before.Z, before.H, before.clipboardState, outcomeName(outcome),
+                     form.messages.size());
+        dump("Pas after", vars.Pas);
+        dump("LabPassword after", box(LabPassword));
+        dump("clipboard after", form.clipboard.text);
+        fail(what);
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    ByteReader in(data, size);
+    const std::uint8_t control = in.byte();
+    const Encoding encoding = encodingFrom(control);
+    const auto text = [&in, encoding] { return decode(in.bytes(in.byte()), encoding); };
+
+    Before b;
+    b.clipboardState = (control >> 2U) & 0x03U;
+    b.selectionFilled = (control & 0x10U) != 0;
+    b.Z = in.i16();
+    b.H = in.i16();
+    b.site = text();
+    b.user = text();
+    b.keyBox = text();
+    b.key = text();
+    b.lengthText = text();
+    b.label = text();
+    b.pas = text();
+    b.clip = text();
+
+    MemoryFormRuntime form;
+    form.textBoxes[std::string(TxtNomesito.name)] = b.site;
+    form.textBoxes[std::string(TxtUsername.name)] = b.user;
+    form.textBoxes[std::string(TxtKey.name)] = b.keyBox;
+    form.textBoxes[std::string(LabPassword.name)] = b.label;
+    form.comboBoxes[std::string(Cobnumerokey.name)] = b.lengthText;
+    switch (b.clipboardState) {
+    case 1:
+        form.clipboardSetText(b.pas);
+        break;
+    case 2:
+        form.clipboardSetText(b.clip);
+        break;
+    case 3:
+        form.otherProgramCopies(b.clip);
+        break;
+    default:
+        break;
+    }
+    if (b.selectionFilled) {
+        form.otherProgramCopies(b.clip, ClipboardMode::Selection);
+    }
+    const MemoryFormRuntime::Clipboard clipboardBefore = form.clipboard;
+    const MemoryFormRuntime::Clipboard selectionBefore = form.selection;
+
+    Form1Variables vars;
+    vars.K = b.key;
+    vars.Z = b.Z;
+    vars.H = b.H;
+    vars.Pas = b.pas;
+
+    const GeneraOutcome outcome = Genera(form, vars);
+    const Checker check{b, form, vars, outcome};
+
+    if (outcome == GeneraOutcome::Generated) {
+        check.require(form.messages.empty(), "a password was generated and a message shown");
+        check.require(!vars.Pas.empty(), "Generated, but Pas is empty");
+        check.require(check.box(LabPassword) == (b.H != 0 ? Text(U"OK") : vars.Pas),
+                      "Generated, but LabPassword does not show Pas (or \"OK\" when H != 0)");
+        check.require(form.clipboard.text == vars.Pas && !form.clipboard.empty,
+                      "Generated, but the clipboard does not hold exactly Pas");
+        check.require(form.clipboard.secret, "the password on the clipboard is not marked secret");
+        check.require(form.clipboard.ours, "the password on the clipboard is not ours");
+    } else {
+        check.require(outcome == GeneraOutcome::NoSeed || outcome == GeneraOutcome::BadLength ||
+                          outcome == GeneraOutcome::NoNumberDigits,
+                      "Genera returned a value outside GeneraOutcome");
+        check.require(form.messages.size() == 1, "refused without exactly one message");
+        check.require(check.box(LabPassword).empty(), "refused, but LabPassword is not empty");
+        check.require(same(form.clipboard, clipboardBefore), "refused, but the clipboard changed");
+        check.require(vars.Pas == b.pas, "refused, but Pas changed");
+    }
+    check.require((outcome == GeneraOutcome::NoSeed) == (b.site.empty() && b.user.empty()),
+                  "NoSeed does not match site and user both being empty");
+    check.require(b.Z != 0 || outcome != GeneraOutcome::NoNumberDigits,
+                  "NoNumberDigits in Alphabet mode");
+
+    if (b.keyBox.empty()) {
+        check.require(check.box(TxtKey) == U"0", "the empty key box did not become \"0\"");
+        check.require(vars.K == U"0", "the empty key box did not make the key \"0\"");
+    } else {
+        check.require(check.box(TxtKey) == b.keyBox, "the key box changed");
+        check.require(vars.K == b.key, "the key buffer changed");
+    }
+    check.require(check.box(TxtNomesito) == b.site, "the site box changed");
+    check.require(check.box(TxtUsername) == b.user, "the user box changed");
+    check.require(form.comboBoxes.at(std::string(Cobnumerokey.name)) == b.lengthText,
+                  "the length text changed");
+    check.require(vars.Z == b.Z && vars.H == b.H, "Z or H changed");
+    check.require(same(form.selection, selectionBefore), "the selection changed");
+    return 0;
+}
