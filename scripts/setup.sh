@@ -13,7 +13,7 @@ run_packages=(
 test_packages=(
     xvfb xauth xclip xdotool x11-utils
     clang libclang-rt-14-dev
-    libbenchmark-dev libx11-dev
+    libbenchmark-dev libx11-dev jq
     desktop-file-utils appstream dpkg-dev file
 )
 

@@ -45,7 +45,7 @@ std::u32string LiteralDerive(std::u32string_view seed, std::u32string_view key, 
         }
         ++i;
         if (g == 0) {
-            pieces[static_cast<std::size_t>(i)] = U"0";
+            pieces[static_cast<std::size_t>(i)].emplace(1, U'0');
         } else if (mode == derivation::Mode::Alphabet) {
             pieces[static_cast<std::size_t>(i)] = std::u32string(1, seed[static_cast<std::size_t>(g - 1)]);
         } else {
