@@ -9,6 +9,7 @@
 #include "engine.h"
 #include "form1.h"
 #include "form1_window.h"
+#include "form_names.h"
 #include "message_service.h"
 #include "qt_application.h"
 #include "qt_forms.h"
@@ -198,11 +199,11 @@ int main(int argc, char* argv[])
     tessivo::forms::SetUpApplication(application);
     RecordingMessages messages;
     tessivo::forms::QtForms forms;
-    forms.define(tessivo::main_window::Form1Name.name, [&forms, &messages] {
+    forms.define(tessivo::forms::Form1Name.name, [&forms, &messages] {
         return std::make_unique<Form1Window>(forms, messages);
     });
-    forms.show(tessivo::main_window::Form1Name.name);
-    auto* window = qobject_cast<Form1Window*>(forms.loaded(tessivo::main_window::Form1Name.name));
+    forms.show(tessivo::forms::Form1Name.name);
+    auto* window = qobject_cast<Form1Window*>(forms.loaded(tessivo::forms::Form1Name.name));
     if (window == nullptr) {
         fail("showing Form1 gave no main window");
     }

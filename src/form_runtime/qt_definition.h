@@ -5,8 +5,8 @@
 #include <QPalette>
 #include <QRect>
 #include <QSize>
-
-class QWidget;
+#include <QString>
+#include <QWidget>
 
 // Helpers for turning a window definition, written in twips and Windows colours, into Qt
 // widgets.
@@ -27,6 +27,17 @@ constexpr QRect rectFromTwips(int left, int top, int width, int height)
 // "MS Sans Serif" bold at `points` (8.25, 9.75 or 12), or the closest sans-serif face
 // installed: metric-compatible faces first, so every caption fits its control.
 QFont formFont(qreal points);
+
+// A new control `name` on `client`, at `where`, owned by the client area.
+template <typename Widget>
+Widget* place(QWidget& client, const char* name, const QRect& where, const QString& accessibleName)
+{
+    auto* widget = new Widget(&client); // owned by the client area
+    widget->setObjectName(QLatin1StringView(name));
+    widget->setGeometry(where);
+    widget->setAccessibleName(accessibleName);
+    return widget;
+}
 
 // Sets one colour role of `widget` and makes the widget paint its own background.
 void setColour(QWidget& widget, QPalette::ColorRole role, const QColor& colour);

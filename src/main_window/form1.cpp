@@ -1,5 +1,7 @@
 #include "form1.h"
 
+#include "form_names.h"
+
 #include "genera.h"
 #include "key_mask.h"
 #include "secret.h"
@@ -86,7 +88,7 @@ void Form1::Hideing_Click()
 
 void Form1::Help_Click() { m_runtime.msgBox(HelpMessage); }
 
-void Form1::Info_Click() { m_runtime.show(Form2Name); }
+void Form1::Info_Click() { m_runtime.show(forms::Form2Name); }
 
 void Form1::TxtKey_KeyPress(char32_t& code)
 {

@@ -7,9 +7,6 @@
 // only, so they run the same in the real window and against an in-memory runtime.
 namespace tessivo::main_window {
 
-inline constexpr forms::Form Form1Name{"Form1"};
-inline constexpr forms::Form Form2Name{"Form2"};
-
 inline constexpr forms::MenuItem Number{"Number"};
 inline constexpr forms::MenuItem Alphabet{"Alphabet"};
 inline constexpr forms::MenuItem Hideing{"Hideing"};

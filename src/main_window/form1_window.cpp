@@ -17,6 +17,7 @@
 namespace tessivo::main_window {
 
 using forms::formFont;
+using forms::place;
 using forms::rectFromTwips;
 using forms::setColour;
 
@@ -67,16 +68,6 @@ const ButtonDefinition Buttons[] = {
     {"ComCanc", u"CANC", rectFromTwips(120, 1200, 1815, 255), QColor(0xFF, 0xFF, 0xC0)},
     {"ComEnd", u"END", rectFromTwips(2040, 1200, 1815, 255), QColor(0xFF, 0xC0, 0xC0)},
 };
-
-template <typename Widget>
-Widget* place(QWidget& client, const char* name, const QRect& where, const QString& accessibleName)
-{
-    auto* widget = new Widget(&client); // owned by the client area
-    widget->setObjectName(QLatin1StringView(name));
-    widget->setGeometry(where);
-    widget->setAccessibleName(accessibleName);
-    return widget;
-}
 
 QLineEdit* placeTextBox(QWidget& client, const char* name, const QRect& where, const QString& role)
 {
