@@ -1,0 +1,28 @@
+# `cpack` in a build makes a Debian package of what `cmake --install` puts in place.
+
+set(CPACK_PACKAGE_NAME tessivo)
+set(CPACK_PACKAGE_VENDOR "Vandro 33")
+set(CPACK_PACKAGE_CONTACT "Tessivo developers <tessivo@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "makes a site's password from its name, a user name and a short key")
+set(CPACK_PACKAGE_HOMEPAGE_URL "${PROJECT_HOMEPAGE_URL}")
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+# The long text under the summary; CPack indents it as Debian wants.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[
+Tessivo makes a site's password from the site's name, the user name on it
+and a master key of at most six characters, plus a length and a mode
+(letters or digits). The same inputs always give the same password, so
+nothing is ever stored.]=])
+# dpkg-shlibdeps works out the Qt and C++ libraries the program links. Qt's xcb platform and
+# JPEG image plugins, loaded at run time, come with libqt6gui6, which it finds that way too.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Metric-compatible with the fonts the windows were drawn for, so every caption fits.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
+
+include(CPack)
