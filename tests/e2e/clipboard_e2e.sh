@@ -40,6 +40,7 @@ fail() {
 }
 
 clipboard() { xclip -o -selection clipboard 2>/dev/null || true; }
+selection() { xclip -o -selection primary 2>/dev/null || true; }
 
 start_and_generate() {
     "$program" >"$work/program.log" 2>&1 &
@@ -59,27 +60,33 @@ start_and_generate() {
     fail "clipboard holds '$(clipboard)', expected the password $expected"
 }
 
+# Moves the focus to END with the given keys, then presses it with Space.
 press_end() {
-    # From the key box: ZEPH, CANC, END.
-    xdotool key Tab Tab Tab space
+    xdotool key "$@" space
     for _ in $(seq 50); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
     kill -0 "$program_pid" 2>/dev/null && fail "END did not end the program"
     wait "$program_pid" || fail "the program exited with an error: $(cat "$work/program.log")"
     program_pid=
 }
 
-echo "-- typed password reaches the clipboard; END empties it"
+echo "-- typed password reaches the clipboard; END empties it and the selection"
 start_and_generate
-press_end
+# A double click on the shown password selects it, which puts it into the X11 selection.
+xdotool mousemove --window "$window" 352 60 click --repeat 2 --delay 80 1
+for _ in $(seq 30); do [ "$(selection)" = "$expected" ] && break; sleep 0.1; done
+[ "$(selection)" = "$expected" ] || fail "selecting the password did not fill the selection ('$(selection)')"
+press_end shift+Tab # the password box comes right after END
 [ -z "$(clipboard)" ] || fail "END left '$(clipboard)' on the clipboard"
+[ -z "$(selection)" ] || fail "END left '$(selection)' in the selection"
 
 echo "-- END keeps what another program copied after the password"
 start_and_generate
 printf 'theirs' | xclip -i -selection clipboard
 holder_pid=$(pgrep -n -x xclip || true)
 sleep 0.3
-press_end
+press_end Tab Tab Tab # from the key box: ZEPH, CANC, END
 [ "$(clipboard)" = theirs ] || fail "END destroyed the user's clipboard ('$(clipboard)')"
 
 grep -i -E 'warning|critical|fatal' "$work/program.log" && fail "the program complained on stderr"
+grep -F -e 'Ab3$' -e "$expected" "$work/program.log" && fail "the program wrote a secret to its output"
 echo "1 passed, 0 failed"
