@@ -2,7 +2,6 @@
 #include "literal_derive.h"
 
 #include <benchmark/benchmark.h>
-
 #include <string>
 #include <string_view>
 
@@ -30,7 +29,8 @@ constexpr Case TypicalNumber{U"google.itmario", U"Ab3$", 14, Mode::Number};
 // Timing two forms that disagree would compare different work: stop before measuring.
 bool formsAgree(benchmark::State& state, const Case& c)
 {
-    if (Derive(c.seed, KeySum(c.key), c.length, c.mode) != LiteralDerive(c.seed, c.key, c.length, c.mode)) {
+    if (Derive(c.seed, KeySum(c.key), c.length, c.mode) !=
+        LiteralDerive(c.seed, c.key, c.length, c.mode)) {
         state.SkipWithError("Derive and LiteralDerive give different passwords for this case");
         return false;
     }

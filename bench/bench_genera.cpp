@@ -52,8 +52,7 @@ public:
     std::exit(1);
 }
 
-template <typename Widget>
-Widget& child(QWidget& window, const QString& name)
+template <typename Widget> Widget& child(QWidget& window, const QString& name)
 {
     auto* widget = window.findChild<Widget*>(name);
     if (widget == nullptr) {
@@ -92,7 +91,8 @@ struct Bench {
     void check()
     {
         if (!messages.shown.isEmpty()) {
-            fail("Genera showed a message instead of a password: " + messages.shown.front().toStdString());
+            fail("Genera showed a message instead of a password: " +
+                 messages.shown.front().toStdString());
         }
         if (password.text() != expected) {
             fail("the password box shows " + password.text().toStdString() + ", not " +
@@ -103,7 +103,8 @@ struct Bench {
 
 double percentile(std::vector<double> sorted, double fraction)
 {
-    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1) + 0.5);
+    const auto index =
+        static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1) + 0.5);
     return sorted[index];
 }
 
@@ -156,8 +157,8 @@ int checkNoGrowth(Bench& bench, int generations)
     }
     bench.check();
     const long after = statusKb("VmRSS");
-    std::printf("generations=%d rss_before_kb=%ld rss_after_kb=%ld rss_growth_kb=%ld\n", generations,
-                before, after, after - before);
+    std::printf("generations=%d rss_before_kb=%ld rss_after_kb=%ld rss_growth_kb=%ld\n",
+                generations, before, after, after - before);
     return 0;
 }
 
@@ -199,9 +200,8 @@ int main(int argc, char* argv[])
     tessivo::forms::SetUpApplication(application);
     RecordingMessages messages;
     tessivo::forms::QtForms forms;
-    forms.define(tessivo::forms::Form1Name.name, [&forms, &messages] {
-        return std::make_unique<Form1Window>(forms, messages);
-    });
+    forms.define(tessivo::forms::Form1Name.name,
+                 [&forms, &messages] { return std::make_unique<Form1Window>(forms, messages); });
     forms.show(tessivo::forms::Form1Name.name);
     auto* window = qobject_cast<Form1Window*>(forms.loaded(tessivo::forms::Form1Name.name));
     if (window == nullptr) {
@@ -223,10 +223,11 @@ int main(int argc, char* argv[])
     }
 
     namespace derivation = tessivo::derivation;
-    const QString expected = tessivo::forms::toQString(
-        derivation::Derive(tessivo::forms::toText(site + user),
-                           derivation::KeySum(tessivo::forms::toText(key)), 14, derivation::Mode::Alphabet));
-    Bench bench{*window, messages, child<QLineEdit>(*window, QStringLiteral("LabPassword")), expected};
+    const QString expected = tessivo::forms::toQString(derivation::Derive(
+        tessivo::forms::toText(site + user), derivation::KeySum(tessivo::forms::toText(key)), 14,
+        derivation::Mode::Alphabet));
+    Bench bench{*window, messages, child<QLineEdit>(*window, QStringLiteral("LabPassword")),
+                expected};
 
     return noGrowth ? checkNoGrowth(bench, count) : timeGenerations(bench, count);
 }

@@ -37,7 +37,8 @@ int main(int argc, char* argv[])
         auto* label = new QLabel(QStringLiteral("Label"), client);
         label->setGeometry(place);
     }
-    for (const QRect& place : {QRect(112, 0, 145, 20), QRect(112, 24, 145, 19), QRect(200, 48, 57, 20)}) {
+    for (const QRect& place :
+         {QRect(112, 0, 145, 20), QRect(112, 24, 145, 19), QRect(200, 48, 57, 20)}) {
         auto* box = new QLineEdit(client);
         box->setGeometry(place);
     }

@@ -12,17 +12,16 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -202,7 +201,7 @@ int main(int argc, char* argv[])
     if (hwmAtMap < 0 || hwm < 0) {
         fail("could not read the program's memory from /proc");
     }
-    std::printf("startup_us=%lld vmhwm_kb=%ld vmhwm_at_map_kb=%ld vmrss_kb=%ld\n", mapped - started, hwm,
-                hwmAtMap, rss);
+    std::printf("startup_us=%lld vmhwm_kb=%ld vmhwm_at_map_kb=%ld vmrss_kb=%ld\n", mapped - started,
+                hwm, hwmAtMap, rss);
     return 0;
 }

@@ -107,7 +107,8 @@ void checkDerived(const Case& c)
 
     // The reference takes the key itself, so it can only judge sums that came from a key.
     if (c.keySumFromKey) {
-        const std::u32string expected = tessivo::testing::LiteralDerive(c.seed, c.key, c.length, c.mode);
+        const std::u32string expected =
+            tessivo::testing::LiteralDerive(c.seed, c.key, c.length, c.mode);
         if (result != expected) {
             dump("result", result);
             dump("expected", expected);
@@ -137,7 +138,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (c.seed.size() > MaxSeedLength) {
         c.seed.resize(MaxSeedLength);
     }
-    c.length = rawLength ? lengthField : static_cast<int>(static_cast<std::uint32_t>(lengthField) % 16U);
+    c.length =
+        rawLength ? lengthField : static_cast<int>(static_cast<std::uint32_t>(lengthField) % 16U);
 
     const int sumOfKey = KeySum(c.key);
     if (sumOfKey < 0 || sumOfKey > MaxKeySum) {

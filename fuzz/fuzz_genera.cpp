@@ -90,9 +90,8 @@ struct Checker {
         dump("key before", before.key);
         dump("length text", before.lengthText);
         dump("Pas before", before.pas);
-        std::fprintf(stderr, "Z %d, H %d, clipboard state %d, outcome %s, messages %zu\n",
-                     before.Z, before.H, before.clipboardState, outcomeName(outcome),
-                     form.messages.size());
+        std::fprintf(stderr, "Z %d, H %d, clipboard state %d, outcome %s, messages %zu\n", before.Z,
+                     before.H, before.clipboardState, outcomeName(outcome), form.messages.size());
         dump("Pas after", vars.Pas);
         dump("LabPassword after", box(LabPassword));
         dump("clipboard after", form.clipboard.text);

@@ -13,12 +13,13 @@ namespace tessivo::fuzzing {
 // input still runs (with empty texts and zero numbers) instead of being thrown away.
 class ByteReader {
 public:
-    ByteReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-
-    std::uint8_t byte()
+    ByteReader(const std::uint8_t* data, std::size_t size)
+        : m_data(data)
+        , m_size(size)
     {
-        return m_position < m_size ? m_data[m_position++] : std::uint8_t{0};
     }
+
+    std::uint8_t byte() { return m_position < m_size ? m_data[m_position++] : std::uint8_t{0}; }
 
     std::uint16_t u16()
     {
@@ -96,13 +97,17 @@ inline std::u32string decodeUtf8Replacing(const Bytes& in)
         } else if (lead >= 0xE0 && lead <= 0xEF) {
             need = 2;
             value = lead & 0x0FU;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
+            if (lead == 0xE0)
+                low = 0xA0;
+            if (lead == 0xED)
+                high = 0x9F;
         } else if (lead >= 0xF0 && lead <= 0xF4) {
             need = 3;
             value = lead & 0x07U;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
+            if (lead == 0xF0)
+                low = 0x90;
+            if (lead == 0xF4)
+                high = 0x8F;
         } else {
             out.push_back(U'\uFFFD');
             ++i;

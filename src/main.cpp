@@ -1,7 +1,7 @@
 #include "form1.h"
 #include "form1_window.h"
-#include "form_names.h"
 #include "form2_window.h"
+#include "form_names.h"
 #include "message_service.h"
 #include "qt_application.h"
 #include "qt_forms.h"

@@ -76,7 +76,8 @@ GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars)
         return GeneraOutcome::BadLength;
     }
 
-    forms::Text password = Derive(seed, keySum, *length, vars.Z == 0 ? Mode::Alphabet : Mode::Number);
+    forms::Text password =
+        Derive(seed, keySum, *length, vars.Z == 0 ? Mode::Alphabet : Mode::Number);
     if (password.empty()) {
         form.msgBox(NoNumberDigitsMessage);
         return GeneraOutcome::NoNumberDigits;

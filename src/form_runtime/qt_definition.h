@@ -21,7 +21,8 @@ constexpr QSize sizeFromTwips(int width, int height)
 
 constexpr QRect rectFromTwips(int left, int top, int width, int height)
 {
-    return {left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel};
+    return {left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel,
+            height / TwipsPerPixel};
 }
 
 // "MS Sans Serif" bold at `points` (8.25, 9.75 or 12), or the closest sans-serif face

@@ -37,12 +37,16 @@ std::unique_ptr<QMimeData> secretText(const QString& text)
     // Clipboard histories and sync services honour these and keep the password out.
 #if defined(Q_OS_WIN)
     const QByteArray dwordZero(4, '\0');
-    data->setData(QStringLiteral("application/x-qt-windows-mime;value=\"ExcludeClipboardContentFromMonitorProcessing\""),
-                  QByteArray(1, '\0'));
-    data->setData(QStringLiteral("application/x-qt-windows-mime;value=\"CanIncludeInClipboardHistory\""),
-                  dwordZero);
-    data->setData(QStringLiteral("application/x-qt-windows-mime;value=\"CanUploadToCloudClipboard\""),
-                  dwordZero);
+    data->setData(
+        QStringLiteral(
+            "application/x-qt-windows-mime;value=\"ExcludeClipboardContentFromMonitorProcessing\""),
+        QByteArray(1, '\0'));
+    data->setData(
+        QStringLiteral("application/x-qt-windows-mime;value=\"CanIncludeInClipboardHistory\""),
+        dwordZero);
+    data->setData(
+        QStringLiteral("application/x-qt-windows-mime;value=\"CanUploadToCloudClipboard\""),
+        dwordZero);
 #elif defined(Q_OS_MACOS)
     data->setData(QStringLiteral("application/x-nspasteboard-concealed-type"), QByteArray());
 #else
@@ -60,14 +64,14 @@ QtFormRuntime::QtFormRuntime(QWidget& form, QtForms& forms, MessageService& mess
 {
 }
 
-template <typename Control>
-Control& QtFormRuntime::find(std::string_view name) const
+template <typename Control> Control& QtFormRuntime::find(std::string_view name) const
 {
-    const QString objectName = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    const QString objectName =
+        QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
     auto* control = m_form.findChild<Control*>(objectName);
     if (control == nullptr) {
-        qFatal("Tessivo: the window %s has no control named %s",
-               qPrintable(m_form.objectName()), qPrintable(objectName));
+        qFatal("Tessivo: the window %s has no control named %s", qPrintable(m_form.objectName()),
+               qPrintable(objectName));
     }
     return *control;
 }
@@ -79,9 +83,15 @@ void QtFormRuntime::setText(TextBox box, const Text& text)
     find<QLineEdit>(box.name).setText(toQString(text));
 }
 
-void QtFormRuntime::setFocus(TextBox box) { find<QLineEdit>(box.name).setFocus(Qt::OtherFocusReason); }
+void QtFormRuntime::setFocus(TextBox box)
+{
+    find<QLineEdit>(box.name).setFocus(Qt::OtherFocusReason);
+}
 
-Text QtFormRuntime::text(ComboBox box) const { return toText(find<QComboBox>(box.name).currentText()); }
+Text QtFormRuntime::text(ComboBox box) const
+{
+    return toText(find<QComboBox>(box.name).currentText());
+}
 
 bool QtFormRuntime::checked(MenuItem item) const { return find<QAction>(item.name).isChecked(); }
 
@@ -112,8 +122,8 @@ bool QtFormRuntime::clipboardHolds(const Text& text, ClipboardMode mode) const
     if (mode == ClipboardMode::Selection && !clipboard->supportsSelection()) {
         return false;
     }
-    const bool owned = qtMode == QClipboard::Clipboard ? clipboard->ownsClipboard()
-                                                       : clipboard->ownsSelection();
+    const bool owned =
+        qtMode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
     // Not owning it on a platform that tracks ownership means another program has put
     // something there since: that is the user's, leave it alone without even reading it.
     if (!owned && platformTracksOwnership()) {

@@ -3,7 +3,6 @@
 #include "form_runtime.h"
 #include "message_service.h"
 
-
 class QWidget;
 
 namespace tessivo::forms {
@@ -35,8 +34,7 @@ public:
     void end() override;
 
 private:
-    template <typename Control>
-    Control& find(std::string_view name) const;
+    template <typename Control> Control& find(std::string_view name) const;
 
     QWidget& m_form;
     QtForms& m_forms;

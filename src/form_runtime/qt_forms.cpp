@@ -26,7 +26,8 @@ QtForms::Entry& QtForms::entry(std::string_view form)
 {
     const auto found = m_forms.find(form);
     if (found == m_forms.end()) {
-        qFatal("Tessivo: no form named %.*s is defined", static_cast<int>(form.size()), form.data());
+        qFatal("Tessivo: no form named %.*s is defined", static_cast<int>(form.size()),
+               form.data());
     }
     return found->second;
 }
@@ -73,8 +74,9 @@ void QtForms::forget(const QObject* window)
             wasLoaded = true;
         }
     }
-    const bool anyLoaded = std::any_of(m_forms.begin(), m_forms.end(),
-                                       [](const auto& named) { return named.second.window != nullptr; });
+    const bool anyLoaded = std::any_of(m_forms.begin(), m_forms.end(), [](const auto& named) {
+        return named.second.window != nullptr;
+    });
     if (wasLoaded && !anyLoaded) {
         emit ended();
     }

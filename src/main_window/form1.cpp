@@ -1,7 +1,6 @@
 #include "form1.h"
 
 #include "form_names.h"
-
 #include "genera.h"
 #include "key_mask.h"
 #include "secret.h"

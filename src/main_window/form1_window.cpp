@@ -219,10 +219,12 @@ void Form1Window::buildMenus()
     modify->setObjectName(QStringLiteral("Modify"));
     QMenu* selection = modify->addMenu(QStringLiteral("Selection"));
     selection->setObjectName(QStringLiteral("Selection"));
-    onCheckClick(addItem(*selection, "Number", QStringLiteral("Number"), true), &Form1::Number_Click);
+    onCheckClick(addItem(*selection, "Number", QStringLiteral("Number"), true),
+                 &Form1::Number_Click);
     onCheckClick(addItem(*selection, "Alphabet", QStringLiteral("Alphabet"), true),
                  &Form1::Alphabet_Click);
-    onCheckClick(addItem(*modify, "Hideing", QStringLiteral("Hideing"), true), &Form1::Hideing_Click);
+    onCheckClick(addItem(*modify, "Hideing", QStringLiteral("Hideing"), true),
+                 &Form1::Hideing_Click);
     onClick(addItem(*modify, "Canc", QStringLiteral("Canc")), &Form1::Canc_Click);
 
     onClick(addItem(*bar, "Esc", QStringLiteral("Esc")), &Form1::Esc_Click);

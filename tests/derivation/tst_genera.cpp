@@ -32,7 +32,10 @@ struct Form {
     }
 
     GeneraOutcome generate() { return Genera(runtime, vars); }
-    std::u32string box(const char* name) const { return runtime.text(tessivo::forms::TextBox{name}); }
+    std::u32string box(const char* name) const
+    {
+        return runtime.text(tessivo::forms::TextBox{name});
+    }
 };
 
 } // namespace
@@ -97,15 +100,16 @@ void TestGenera::refusals_data()
     QTest::addColumn<short>("mode");
     QTest::addColumn<GeneraOutcome>("outcome");
 
-    QTest::newRow("site and user empty") << std::u32string() << std::u32string()
-                                         << std::u32string(U"8") << short(0) << GeneraOutcome::NoSeed;
+    QTest::newRow("site and user empty")
+        << std::u32string() << std::u32string() << std::u32string(U"8") << short(0)
+        << GeneraOutcome::NoSeed;
     QTest::newRow("length 0") << std::u32string(U"a") << std::u32string(U"b")
                               << std::u32string(U"0") << short(0) << GeneraOutcome::BadLength;
     QTest::newRow("length 15") << std::u32string(U"a") << std::u32string(U"b")
                                << std::u32string(U"15") << short(0) << GeneraOutcome::BadLength;
-    QTest::newRow("length not a number") << std::u32string(U"a") << std::u32string(U"b")
-                                         << std::u32string(U"eight") << short(0)
-                                         << GeneraOutcome::BadLength;
+    QTest::newRow("length not a number")
+        << std::u32string(U"a") << std::u32string(U"b") << std::u32string(U"eight") << short(0)
+        << GeneraOutcome::BadLength;
     QTest::newRow("length empty") << std::u32string(U"a") << std::u32string(U"b")
                                   << std::u32string() << short(0) << GeneraOutcome::BadLength;
     QTest::newRow("number mode, one-character seed, N=2")

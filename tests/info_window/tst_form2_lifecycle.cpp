@@ -1,6 +1,6 @@
 #include "form1_window.h"
-#include "form_names.h"
 #include "form2_window.h"
+#include "form_names.h"
 #include "message_service.h"
 #include "qt_forms.h"
 #include "recording_messages.h"
@@ -48,8 +48,7 @@ struct Program {
 };
 
 // A control of a window by its object name; nullptr if the window or the control is missing.
-template <typename Control>
-Control* control(QWidget* window, const char* name)
+template <typename Control> Control* control(QWidget* window, const char* name)
 {
     return window == nullptr ? nullptr : window->findChild<Control*>(QLatin1StringView(name));
 }
@@ -91,9 +90,9 @@ void requireForm1Controls(const Form1Window* window)
     for (const ControlName& expected : Form1Controls) {
         const QObject* found = window->findChild<QObject*>(QLatin1StringView(expected.name));
         QVERIFY2(found != nullptr && found->inherits(expected.type),
-                 qPrintable(QStringLiteral("Form1 has no %1 named %2")
-                                .arg(QLatin1StringView(expected.type),
-                                     QLatin1StringView(expected.name))));
+                 qPrintable(
+                     QStringLiteral("Form1 has no %1 named %2")
+                         .arg(QLatin1StringView(expected.type), QLatin1StringView(expected.name))));
     }
 }
 
@@ -123,8 +122,7 @@ QString describe(const Form1State& s)
                           (s.hiding ? QStringLiteral("H") : QStringLiteral("-"));
     return QStringLiteral("site '%1' user '%2' key '%3' length '%4' password '%5' marks %6 "
                           "K '%7' Z %8 H %9 Pas '%10'")
-        .arg(s.site, s.user, s.key, s.length, s.password, marks,
-             QString::fromStdU32String(s.K))
+        .arg(s.site, s.user, s.key, s.length, s.password, marks, QString::fromStdU32String(s.K))
         .arg(s.Z)
         .arg(s.H)
         .arg(QString::fromStdU32String(s.Pas));
@@ -142,10 +140,9 @@ QString describe(const Form1State& s)
     } while (false)
 
 #define COMPARE_FORM1(actual, expected)                                                            \
-    QVERIFY2((actual) == (expected), qPrintable(QString(QStringLiteral("Form1 is ") +             \
-                                                        describe(actual) +                         \
-                                                        QStringLiteral("\n expected ") +           \
-                                                        describe(expected))))
+    QVERIFY2((actual) == (expected),                                                               \
+             qPrintable(QString(QStringLiteral("Form1 is ") + describe(actual) +                   \
+                                QStringLiteral("\n expected ") + describe(expected))))
 
 class TestForm2Lifecycle : public QObject {
     Q_OBJECT

@@ -225,10 +225,12 @@ void TestForm1::waysOut_data()
     QTest::addColumn<QString>("clipboardAfter"); // "" means emptied
 
     QTest::newRow("END empties the clipboard") << u"END"_s << false << true << u""_s;
-    QTest::newRow("END keeps what another program copied") << u"END"_s << true << true << u"theirs"_s;
+    QTest::newRow("END keeps what another program copied")
+        << u"END"_s << true << true << u"theirs"_s;
     QTest::newRow("Esc keeps the password") << u"Esc"_s << false << true << u"rmiego0rmiego0"_s;
     QTest::newRow("close box empties the clipboard") << u"close"_s << false << false << u""_s;
-    QTest::newRow("close box keeps what another program copied") << u"close"_s << true << false << u"theirs"_s;
+    QTest::newRow("close box keeps what another program copied")
+        << u"close"_s << true << false << u"theirs"_s;
 }
 
 void TestForm1::waysOut()

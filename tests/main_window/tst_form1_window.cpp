@@ -72,23 +72,22 @@ private slots:
 
 private:
     Form1Window& window() { return *qobject_cast<Form1Window*>(m_forms->loaded("Form1")); }
-    void generate(const QString& site, const QString& user, const QString& key, const QString& length);
+    void generate(const QString& site, const QString& user, const QString& key,
+                  const QString& length);
 
     tessivo::testing::RecordingMessages m_messages;
     std::unique_ptr<tessivo::forms::QtForms> m_forms;
 };
 
-void TestForm1Window::initTestCase()
-{
-    tessivo::forms::SetUpApplication(*qApp);
-}
+void TestForm1Window::initTestCase() { tessivo::forms::SetUpApplication(*qApp); }
 
 void TestForm1Window::init()
 {
     m_messages.shown.clear();
     clipboard().clear();
     m_forms = std::make_unique<tessivo::forms::QtForms>();
-    m_forms->define("Form1", [this] { return std::make_unique<Form1Window>(*m_forms, m_messages); });
+    m_forms->define("Form1",
+                    [this] { return std::make_unique<Form1Window>(*m_forms, m_messages); });
     m_forms->show("Form1");
     QVERIFY(QTest::qWaitForWindowExposed(&window()));
 }
@@ -112,8 +111,9 @@ void TestForm1Window::generate(const QString& site, const QString& user, const Q
 
 void TestForm1Window::windowDefinition()
 {
-    QCOMPARE(window().windowTitle(),
-             QStringLiteral("Tessivo 1.2                                             by Vandro 33"));
+    QCOMPARE(
+        window().windowTitle(),
+        QStringLiteral("Tessivo 1.2                                             by Vandro 33"));
     QCOMPARE(window().windowTitle().size(), 68);
     QVERIFY2(window().minimumSize() == window().maximumSize(), "the window must not be resizable");
     const Qt::WindowFlags flags = window().windowFlags();
@@ -166,7 +166,8 @@ void TestForm1Window::captions_data()
     QTest::newRow("Label2") << u"Label2"_s << u".it"_s << QColor(0x80, 0xFF, 0xFF);
     QTest::newRow("Label3") << u"Label3"_s << u"Username"_s << QColor(0x80, 0xFF, 0xFF);
     QTest::newRow("Label4") << u"Label4"_s << u"Key"_s << QColor(0x80, 0xFF, 0xFF);
-    QTest::newRow("Label5, two spaces") << u"Label5"_s << u"number  key"_s << QColor(0x80, 0xFF, 0xFF);
+    QTest::newRow("Label5, two spaces")
+        << u"Label5"_s << u"number  key"_s << QColor(0x80, 0xFF, 0xFF);
     QTest::newRow("Label6") << u"Label6"_s << u"www."_s << QColor(0x80, 0xFF, 0xFF);
     QTest::newRow("Label8") << u"Label8"_s << u"PASSWORD"_s << QColor(0x80, 0xFF, 0xFF);
     QTest::newRow("ComZeph") << u"ComZeph"_s << u"ZEPH"_s << QColor(0xC0, 0xFF, 0xC0);
@@ -207,7 +208,8 @@ void TestForm1Window::lengthList()
     for (int i = 0; i < length->count(); ++i) {
         items << length->itemText(i);
     }
-    QCOMPARE(items, QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"8"_s, u"10"_s, u"12"_s, u"14"_s}));
+    QCOMPARE(items, QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"8"_s, u"10"_s,
+                                 u"12"_s, u"14"_s}));
     QCOMPARE(length->currentText(), QStringLiteral("1"));
 
     // Typed text is a length, not a new list item.
@@ -223,14 +225,15 @@ void TestForm1Window::tabOrder()
     QStringList visited;
     QWidget* widget = site;
     do {
-        if (widget->focusPolicy() & Qt::TabFocus && widget->isVisibleTo(&window())
-            && !widget->objectName().isEmpty() && widget->parentWidget() == window().centralWidget()) {
+        if (widget->focusPolicy() & Qt::TabFocus && widget->isVisibleTo(&window()) &&
+            !widget->objectName().isEmpty() && widget->parentWidget() == window().centralWidget()) {
             visited << widget->objectName();
         }
         widget = widget->nextInFocusChain();
     } while (widget != site && visited.size() < 20);
-    QCOMPARE(visited, QStringList({u"TxtNomesito"_s, u"TxtUsername"_s, u"Cobnumerokey"_s, u"TxtKey"_s, u"ComZeph"_s,
-                                   u"ComCanc"_s, u"ComEnd"_s, u"LabPassword"_s}));
+    QCOMPARE(visited,
+             QStringList({u"TxtNomesito"_s, u"TxtUsername"_s, u"Cobnumerokey"_s, u"TxtKey"_s,
+                          u"ComZeph"_s, u"ComCanc"_s, u"ComEnd"_s, u"LabPassword"_s}));
     QCOMPARE(QApplication::focusWidget(), site);
 }
 
@@ -249,7 +252,8 @@ void TestForm1Window::menuTree()
         }
         return names;
     };
-    QCOMPARE(captions(window().menuBar()->actions()), QStringList({u"File"_s, u"Modify"_s, u"Esc"_s, u"?"_s}));
+    QCOMPARE(captions(window().menuBar()->actions()),
+             QStringList({u"File"_s, u"Modify"_s, u"Esc"_s, u"?"_s}));
     FIND(QMenu, file, "File");
     FIND(QMenu, modify, "Modify");
     FIND(QMenu, selection, "Selection");
@@ -370,8 +374,9 @@ void TestForm1Window::enterGeneratesOnlyFromTheKeyBox()
     QTest::keyClicks(key, QStringLiteral("Ab3$"));
     clipboard().setText(QStringLiteral("unrelated"));
 
-    for (QWidget* box : {static_cast<QWidget*>(site), static_cast<QWidget*>(user),
-                         static_cast<QWidget*>(length->lineEdit()), static_cast<QWidget*>(password)}) {
+    for (QWidget* box :
+         {static_cast<QWidget*>(site), static_cast<QWidget*>(user),
+          static_cast<QWidget*>(length->lineEdit()), static_cast<QWidget*>(password)}) {
         QTest::keyClick(box, Qt::Key_Return);
         QTest::keyClick(box, Qt::Key_Escape);
     }
@@ -388,7 +393,8 @@ void TestForm1Window::enterGeneratesOnlyFromTheKeyBox()
 
 void TestForm1Window::clipboardMarksThePasswordSecret()
 {
-    generate(QStringLiteral("amazon"), QStringLiteral("luigi"), QStringLiteral("k"), QStringLiteral("8"));
+    generate(QStringLiteral("amazon"), QStringLiteral("luigi"), QStringLiteral("k"),
+             QStringLiteral("8"));
     const QMimeData* data = clipboard().mimeData();
     QVERIFY(data != nullptr);
     QCOMPARE(data->text(), QStringLiteral("uomglzai"));
@@ -404,7 +410,8 @@ void TestForm1Window::checkItemsFlipAsTheHandlersSay()
 
     alphabet->trigger();
     QVERIFY(number->isChecked() && !alphabet->isChecked());
-    generate(QStringLiteral("amazon"), QStringLiteral("luigi"), QStringLiteral("k"), QStringLiteral("8"));
+    generate(QStringLiteral("amazon"), QStringLiteral("luigi"), QStringLiteral("k"),
+             QStringLiteral("8"));
     QCOMPARE(clipboard().text(), QStringLiteral("71111091"));
 
     number->trigger();
@@ -416,14 +423,16 @@ void TestForm1Window::checkItemsFlipAsTheHandlersSay()
     hideing->trigger();
     QVERIFY(hideing->isChecked());
     QCOMPARE(password->text(), QStringLiteral("71111091")); // shown until the next generation
-    generate(QStringLiteral("amazon"), QStringLiteral("luigi"), QStringLiteral("k"), QStringLiteral("8"));
+    generate(QStringLiteral("amazon"), QStringLiteral("luigi"), QStringLiteral("k"),
+             QStringLiteral("8"));
     QCOMPARE(password->text(), QStringLiteral("OK"));
     QCOMPARE(clipboard().text(), QStringLiteral("uomglzai"));
 }
 
 void TestForm1Window::cancButtonClears()
 {
-    generate(QStringLiteral("amazon"), QStringLiteral("luigi"), QStringLiteral("k"), QStringLiteral("8"));
+    generate(QStringLiteral("amazon"), QStringLiteral("luigi"), QStringLiteral("k"),
+             QStringLiteral("8"));
     FIND(QPushButton, canc, "ComCanc");
     FIND(QLineEdit, key, "TxtKey");
     FIND(QLineEdit, site, "TxtNomesito");
@@ -465,7 +474,8 @@ void TestForm1Window::waysOut()
     QFETCH(bool, otherProgramCopied);
     QFETCH(QString, clipboardAfter);
 
-    generate(QStringLiteral("amazon"), QStringLiteral("luigi"), QStringLiteral("k"), QStringLiteral("8"));
+    generate(QStringLiteral("amazon"), QStringLiteral("luigi"), QStringLiteral("k"),
+             QStringLiteral("8"));
     if (otherProgramCopied) {
         clipboard().setText(QStringLiteral("theirs"));
     }

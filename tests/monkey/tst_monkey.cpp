@@ -32,18 +32,18 @@ using tessivo::main_window::Form1Window;
 namespace {
 
 enum class Action {
-    Type,          // text into a box
+    Type, // text into a box
     Backspace,
     Delete,
-    Overwrite,     // select all, then type
-    Paste,         // another program copied `text`, then Ctrl+V in a box
-    CutOrCopyKey,  // Ctrl+X or Ctrl+C in the key box
-    SetLength,     // the length box's text replaced
-    Enter,         // in a box
-    Menu,          // a menu item other than the ways out
-    Button,        // ZEPH or CANC
-    CloseMain,     // Form1's close box, while Form2 keeps the program alive
-    Back,          // Form2's ESC button
+    Overwrite,    // select all, then type
+    Paste,        // another program copied `text`, then Ctrl+V in a box
+    CutOrCopyKey, // Ctrl+X or Ctrl+C in the key box
+    SetLength,    // the length box's text replaced
+    Enter,        // in a box
+    Menu,         // a menu item other than the ways out
+    Button,       // ZEPH or CANC
+    CloseMain,    // Form1's close box, while Form2 keeps the program alive
+    Back,         // Form2's ESC button
 };
 
 struct Step {
@@ -59,9 +59,9 @@ const char* const Buttons[] = {"ComZeph", "ComCanc"};
 
 QString describe(const Step& step)
 {
-    static const char* const names[] = {"Type", "Backspace", "Delete", "Overwrite", "Paste",
-                                        "CutOrCopyKey", "SetLength", "Enter", "Menu", "Button",
-                                        "CloseMain", "Back"};
+    static const char* const names[] = {"Type",  "Backspace",    "Delete",    "Overwrite",
+                                        "Paste", "CutOrCopyKey", "SetLength", "Enter",
+                                        "Menu",  "Button",       "CloseMain", "Back"};
     QString target;
     switch (step.action) {
     case Action::Menu:
@@ -89,16 +89,19 @@ QString randomText(std::mt19937& random, int maximum)
     std::u32string text;
     const int length = std::uniform_int_distribution<int>(1, maximum)(random);
     for (int i = 0; i < length; ++i) {
-        text += characters[std::uniform_int_distribution<std::size_t>(0, characters.size() - 1)(random)];
+        text += characters[std::uniform_int_distribution<std::size_t>(0, characters.size() -
+                                                                             1)(random)];
     }
     return QString::fromStdU32String(text);
 }
 
 Step randomStep(std::mt19937& random)
 {
-    static const QString lengths[] = {u"1"_s, u"2"_s, u"8"_s, u"14"_s, u"0"_s, u"15"_s,
-                                      u" 7 "_s, u"x"_s, u""_s, u"03"_s};
-    const auto pick = [&](int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); };
+    static const QString lengths[] = {u"1"_s,  u"2"_s,   u"8"_s, u"14"_s, u"0"_s,
+                                      u"15"_s, u" 7 "_s, u"x"_s, u""_s,   u"03"_s};
+    const auto pick = [&](int count) {
+        return std::uniform_int_distribution<int>(0, count - 1)(random);
+    };
     switch (pick(16)) {
     case 0:
     case 1:
@@ -146,7 +149,8 @@ class Session {
 public:
     Session()
     {
-        m_forms.define("Form1", [this] { return std::make_unique<Form1Window>(m_forms, m_messages); });
+        m_forms.define("Form1",
+                       [this] { return std::make_unique<Form1Window>(m_forms, m_messages); });
         m_forms.define("Form2", [this] {
             return std::make_unique<tessivo::info_window::Form2Window>(m_forms, m_messages);
         });
@@ -214,7 +218,9 @@ std::optional<QString> Session::checkMain(bool fresh) const
     if (window == nullptr) {
         return std::nullopt;
     }
-    const auto action = [window](const char* name) { return window->findChild<QAction*>(QLatin1StringView(name)); };
+    const auto action = [window](const char* name) {
+        return window->findChild<QAction*>(QLatin1StringView(name));
+    };
     const auto& vars = window->form().variables();
     const bool alphabet = action("Alphabet")->isChecked();
     if (alphabet == action("Number")->isChecked()) {
@@ -240,7 +246,8 @@ std::optional<QString> Session::checkMain(bool fresh) const
     return std::nullopt;
 }
 
-std::optional<QString> Session::checkGeneration(const QString& clipboardBefore, qsizetype messagesBefore,
+std::optional<QString> Session::checkGeneration(const QString& clipboardBefore,
+                                                qsizetype messagesBefore,
                                                 const std::optional<std::u32string>& expected) const
 {
     const QString shown = qobject_cast<QLineEdit*>(box(4))->text();
@@ -337,7 +344,8 @@ std::optional<QString> Session::run(const Step& step)
             return std::nullopt;
         }
         fresh = main() == nullptr;
-        qobject_cast<QPushButton*>(m_forms.loaded("Form2")->findChild<QPushButton*>(u"Command1"_s))->click();
+        qobject_cast<QPushButton*>(m_forms.loaded("Form2")->findChild<QPushButton*>(u"Command1"_s))
+            ->click();
         break;
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -416,8 +424,9 @@ void TestMonkey::session()
         const auto broken = session.run(steps.back());
         slowest = std::max(slowest, timer.elapsed());
         if (broken || timer.elapsed() > SlowStepMs) {
-            QString report = u"seed %1, step %2: %3\nshortest failing steps:\n"_s.arg(seed).arg(i).arg(
-                broken.value_or(u"a step took %1 ms"_s.arg(timer.elapsed())));
+            QString report =
+                u"seed %1, step %2: %3\nshortest failing steps:\n"_s.arg(seed).arg(i).arg(
+                    broken.value_or(u"a step took %1 ms"_s.arg(timer.elapsed())));
             if (broken) {
                 for (const Step& step : shorten(steps)) {
                     report += u"  "_s + describe(step) + u'\n';

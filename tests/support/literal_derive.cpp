@@ -47,7 +47,8 @@ std::u32string LiteralDerive(std::u32string_view seed, std::u32string_view key, 
         if (g == 0) {
             pieces[static_cast<std::size_t>(i)].emplace(1, U'0');
         } else if (mode == derivation::Mode::Alphabet) {
-            pieces[static_cast<std::size_t>(i)] = std::u32string(1, seed[static_cast<std::size_t>(g - 1)]);
+            pieces[static_cast<std::size_t>(i)] =
+                std::u32string(1, seed[static_cast<std::size_t>(g - 1)]);
         } else {
             pieces[static_cast<std::size_t>(i)] =
                 decimal(derivation::AnsiCode(seed[static_cast<std::size_t>(g - 1)]));
@@ -65,7 +66,8 @@ std::u32string LiteralDerive(std::u32string_view seed, std::u32string_view key, 
     if (mode == derivation::Mode::Alphabet) {
         return joined;
     }
-    return joined.size() <= 2 ? std::u32string() : joined.substr(2, static_cast<std::size_t>(length));
+    return joined.size() <= 2 ? std::u32string()
+                              : joined.substr(2, static_cast<std::size_t>(length));
 }
 
 } // namespace tessivo::testing

@@ -16,8 +16,8 @@ public:
     struct Clipboard {
         forms::Text text;
         bool empty = true;
-        bool secret = false;   // marked for clipboard histories to skip
-        bool ours = false;     // put there by this program
+        bool secret = false; // marked for clipboard histories to skip
+        bool ours = false;   // put there by this program
     };
 
     MemoryFormRuntime() = default;
@@ -38,10 +38,14 @@ public:
     void end() override { ++ends; }
 
     // What another program does to the clipboard.
-    void otherProgramCopies(const forms::Text& text, forms::ClipboardMode mode = forms::ClipboardMode::Clipboard);
+    void otherProgramCopies(const forms::Text& text,
+                            forms::ClipboardMode mode = forms::ClipboardMode::Clipboard);
 
     // Runs whenever a text box's content changes, as a real box reports its edits.
-    void onTextChanged(std::function<void(std::string_view box)> handler) { m_changed = std::move(handler); }
+    void onTextChanged(std::function<void(std::string_view box)> handler)
+    {
+        m_changed = std::move(handler);
+    }
 
     std::map<std::string, forms::Text, std::less<>> textBoxes;
     std::map<std::string, forms::Text, std::less<>> comboBoxes;
