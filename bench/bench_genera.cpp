@@ -13,6 +13,7 @@
 #include "message_service.h"
 #include "qt_application.h"
 #include "qt_forms.h"
+#include "recording_messages.h"
 #include "qt_text.h"
 
 #include <QApplication>
@@ -34,17 +35,6 @@ namespace {
 
 using tessivo::main_window::Form1Window;
 
-// A message means Genera refused the inputs: the run would time the refusal, not a password.
-class RecordingMessages final : public tessivo::forms::MessageService {
-public:
-    RecordingMessages() = default;
-    Q_DISABLE_COPY_MOVE(RecordingMessages)
-    ~RecordingMessages() override = default;
-
-    void show(QWidget* /*parent*/, const QString& text) override { shown.append(text); }
-
-    QStringList shown;
-};
 
 [[noreturn]] void fail(const std::string& why)
 {
@@ -82,7 +72,7 @@ void settle()
 
 struct Bench {
     Form1Window& window;
-    RecordingMessages& messages;
+    tessivo::testing::RecordingMessages& messages;
     QLineEdit& password;
     QString expected;
 
@@ -198,7 +188,7 @@ int main(int argc, char* argv[])
 
     // Built exactly as the program builds it, with only the message dialog stood in for.
     tessivo::forms::SetUpApplication(application);
-    RecordingMessages messages;
+    tessivo::testing::RecordingMessages messages;
     tessivo::forms::QtForms forms;
     forms.define(tessivo::forms::Form1Name.name,
                  [&forms, &messages] { return std::make_unique<Form1Window>(forms, messages); });

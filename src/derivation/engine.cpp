@@ -12,10 +12,20 @@ namespace {
 // Number mode always drops the first two digits of the joined pieces.
 constexpr std::size_t DroppedDigits = 2;
 
-void appendDecimal(std::u32string& out, int value)
+// `code` is a Windows-1252 code, 0..255: no sign, no leading zeros, at most three digits.
+// Written out by hand because std::to_string's allocation dominated Number mode.
+void appendDecimal(std::u32string& out, int code)
 {
-    const auto text = std::to_string(value);
-    out.append(text.begin(), text.end());
+    const auto digit = [](int value) {
+        return static_cast<char32_t>(U'0' + static_cast<char32_t>(value));
+    };
+    if (code >= 100) {
+        out.push_back(digit(code / 100));
+    }
+    if (code >= 10) {
+        out.push_back(digit(code / 10 % 10));
+    }
+    out.push_back(digit(code % 10));
 }
 
 } // namespace
