@@ -2,25 +2,30 @@
 # Installs the Debian 12 packages Tessivo needs that are missing.
 #   scripts/setup.sh run    what building and starting the program needs
 #   scripts/setup.sh test   that, plus what the whole test suite needs
+#   scripts/setup.sh bench  that, plus what bench/run needs
 # As root (or with sudo) it runs apt-get; otherwise it prints the apt-get line and stops.
 set -euo pipefail
 
 run_packages=(
-    g++ cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
+    g++ cmake ninja-build
+    qt6-base-dev
     fonts-liberation2 fonts-dejavu-core
 )
+# The real program under Xvfb, the fuzzers, the install tree and the Debian package.
 test_packages=(
-    xvfb xauth xclip xdotool x11-utils
+    xvfb xclip xdotool x11-utils libx11-dev libxfixes-dev
     clang libclang-rt-14-dev
-    libbenchmark-dev libx11-dev jq
     desktop-file-utils appstream dpkg-dev file
+)
+bench_packages=(
+    xvfb libx11-dev libbenchmark-dev jq
 )
 
 case "${1:-run}" in
     run) wanted=("${run_packages[@]}") ;;
     test) wanted=("${run_packages[@]}" "${test_packages[@]}") ;;
-    *) echo "usage: $0 run|test" >&2; exit 2 ;;
+    bench) wanted=("${run_packages[@]}" "${bench_packages[@]}") ;;
+    *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -42,6 +47,5 @@ else
 fi
 
 echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -q
-"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
