@@ -51,8 +51,8 @@ public:
     // Puts `text` on the clipboard as plain text. The only text Tessivo ever puts there is a
     // password, so it is always marked as a secret that clipboard histories should skip.
     virtual void clipboardSetText(const Text& text) = 0;
-    // True while the clipboard (or the selection) still holds exactly `text` as this program
-    // left it; false once another program has put something else there.
+    // True while the clipboard (or the selection) holds `text`, or a part of it, put there by
+    // this program; false when empty or once another program has put something there.
     virtual bool clipboardHolds(const Text& text, ClipboardMode mode) const = 0;
 
     // A modal message with one OK button and no icon, titled "Tessivo"; returns when dismissed.

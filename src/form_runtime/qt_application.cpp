@@ -41,7 +41,6 @@ public:
 void SetUpApplication(QApplication& application)
 {
     QApplication::setApplicationName(QStringLiteral("Tessivo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tessivo"));
     QApplication::setApplicationVersion(QStringLiteral("1.2"));
     QApplication::setDesktopFileName(QStringLiteral("org.example.Tessivo"));
     QApplication::setQuitOnLastWindowClosed(false);

@@ -129,7 +129,9 @@ bool QtFormRuntime::clipboardHolds(const Text& text, ClipboardMode mode) const
     if (!owned && platformTracksOwnership()) {
         return false;
     }
-    return clipboard->text(qtMode) == toQString(text);
+    // A part counts: selecting or copying some of a shown password leaves just that part.
+    const QString held = clipboard->text(qtMode);
+    return !held.isEmpty() && toQString(text).contains(held);
 }
 
 void QtFormRuntime::msgBox(const Text& message) { m_messages.show(&m_form, toQString(message)); }

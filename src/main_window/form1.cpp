@@ -120,7 +120,7 @@ void Form1::Cancella()
     m_runtime.setFocus(TxtNomesito);
 }
 
-// Only what Tessivo put there goes: if the user has copied something else since, it stays.
+// Only the password, or a part of it, goes: what the user has copied elsewhere since stays.
 void Form1::clearOwnPassword()
 {
     if (m_vars.Pas.empty()) {

@@ -131,7 +131,7 @@ void Form1Window::buildControls(QWidget& client)
     // In front of the labels, behind the boxes.
     auto* emblem = place<QLabel>(client, "Image1", rectFromTwips(2040, 720, 375, 420),
                                  QStringLiteral("Tessivo emblem"));
-    emblem->setPixmap(QPixmap(QStringLiteral(":/tessivo/emblem.png")));
+    emblem->setPixmap(QPixmap(QStringLiteral(":/tessivo/emblem.bmp")));
     emblem->setScaledContents(true);
 
     auto* site = placeTextBox(client, "TxtNomesito", rectFromTwips(1680, 0, 2175, 300),

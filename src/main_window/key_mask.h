@@ -1,10 +1,13 @@
 #pragma once
 
+#include "engine.h"
+
 #include <string_view>
 
 namespace tessivo::main_window {
 
-inline constexpr int KeyBoxMaxLength = 6;
+// Only as many characters as the key sum reads.
+inline constexpr int KeyBoxMaxLength = derivation::MaxKeyLength;
 
 // The characters a key may consist of: "!" (33) up to "}" (125), that is printable ASCII
 // without the space and "~". Every existing key was typed from this set.

@@ -229,6 +229,8 @@ void TestForm1::waysOut_data()
         << u"END"_s << true << true << u"theirs"_s;
     QTest::newRow("Esc keeps the password") << u"Esc"_s << false << true << u"rmiego0rmiego0"_s;
     QTest::newRow("close box empties the clipboard") << u"close"_s << false << false << u""_s;
+    QTest::newRow("END empties a clipboard holding part of the password")
+        << u"END-part"_s << false << true << u""_s;
     QTest::newRow("close box keeps what another program copied")
         << u"close"_s << true << false << u"theirs"_s;
 }
@@ -249,7 +251,11 @@ void TestForm1::waysOut()
         loaded.runtime.otherProgramCopies(U"theirs");
     }
 
-    if (way == u"END") {
+    if (way == u"END-part") {
+        // Copying a selected part of the shown password leaves just that part.
+        loaded.runtime.clipboard.text.resize(4);
+    }
+    if (way.startsWith(u"END")) {
         loaded.form.ComEnd_Click();
     } else if (way == u"Esc") {
         loaded.form.Esc_Click();

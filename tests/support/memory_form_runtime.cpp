@@ -63,7 +63,7 @@ void MemoryFormRuntime::clipboardSetText(const forms::Text& text)
 bool MemoryFormRuntime::clipboardHolds(const forms::Text& text, forms::ClipboardMode mode) const
 {
     const Clipboard& b = board(mode);
-    return b.ours && !b.empty && b.text == text;
+    return b.ours && !b.empty && !b.text.empty() && text.find(b.text) != forms::Text::npos;
 }
 
 void MemoryFormRuntime::otherProgramCopies(const forms::Text& text, forms::ClipboardMode mode)

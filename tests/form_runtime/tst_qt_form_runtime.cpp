@@ -1,0 +1,121 @@
+#include "form_names.h"
+#include "message_service.h"
+#include "qt_application.h"
+#include "qt_form_runtime.h"
+#include "qt_forms.h"
+#include "recording_messages.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+using tessivo::forms::ClipboardMode;
+using tessivo::forms::QtFormRuntime;
+using tessivo::forms::QtForms;
+
+class TestQtFormRuntime : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { tessivo::forms::SetUpApplication(*qApp); }
+    void messageBoxIsPlainAndTitledTessivo();
+    void clipboardHoldsThePasswordOrAPartOfIt();
+    void passwordOnTheClipboardIsMarkedSecret();
+    void formsLiveOnceAndEndWithTheLast();
+};
+
+void TestQtFormRuntime::messageBoxIsPlainAndTitledTessivo()
+{
+    QWidget parent;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    QList<QAbstractButton*> buttons;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY2(box != nullptr, "no modal message box is showing");
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        buttons = box->buttons();
+        box->accept();
+    });
+    tessivo::forms::MessageBoxService().show(&parent, u"ATTENTION work of course"_s);
+    QCOMPARE(title, u"Tessivo"_s);
+    QCOMPARE(text, u"ATTENTION work of course"_s);
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    QCOMPARE(buttons.size(), 1);
+}
+
+void TestQtFormRuntime::clipboardHoldsThePasswordOrAPartOfIt()
+{
+    QWidget form;
+    QtForms forms;
+    tessivo::testing::RecordingMessages messages;
+    QtFormRuntime runtime(form, forms, messages);
+    QClipboard& clipboard = *QGuiApplication::clipboard();
+
+    runtime.clipboardSetText(U"rmiego0rmiego0");
+    QVERIFY(runtime.clipboardHolds(U"rmiego0rmiego0", ClipboardMode::Clipboard));
+    clipboard.setText(u"rmiego"_s); // part of it, as a copy of a selection leaves
+    QVERIFY(runtime.clipboardHolds(U"rmiego0rmiego0", ClipboardMode::Clipboard));
+    clipboard.setText(u"theirs"_s);
+    QVERIFY(!runtime.clipboardHolds(U"rmiego0rmiego0", ClipboardMode::Clipboard));
+    runtime.clipboardClear(ClipboardMode::Clipboard);
+    QVERIFY(clipboard.text().isEmpty());
+    QVERIFY2(!runtime.clipboardHolds(U"rmiego0rmiego0", ClipboardMode::Clipboard),
+             "an empty clipboard holds no part of anything");
+}
+
+void TestQtFormRuntime::passwordOnTheClipboardIsMarkedSecret()
+{
+    QWidget form;
+    QtForms forms;
+    tessivo::testing::RecordingMessages messages;
+    QtFormRuntime runtime(form, forms, messages);
+    runtime.clipboardSetText(U"uomglzai");
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QCOMPARE(data->text(), u"uomglzai"_s);
+    QCOMPARE(data->data(u"x-kde-passwordManagerHint"_s), QByteArrayLiteral("secret"));
+}
+
+void TestQtFormRuntime::formsLiveOnceAndEndWithTheLast()
+{
+    QtForms forms;
+    int made = 0;
+    forms.define("Form1", [&made] {
+        ++made;
+        auto window = std::make_unique<QWidget>();
+        window->setObjectName(u"Form1"_s);
+        return window;
+    });
+    QSignalSpy ended(&forms, &QtForms::ended);
+
+    forms.show("Form1");
+    QWidget* first = forms.loaded("Form1");
+    forms.show("Form1");
+    QCOMPARE(made, 1);
+    QCOMPARE(forms.loaded("Form1"), first);
+
+    forms.unload("Form1");
+    QCOMPARE(forms.loaded("Form1"), nullptr);
+    QCOMPARE(ended.size(), 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(ended.size(), 1);
+
+    forms.show("Form1");
+    QCOMPARE(made, 2);
+    forms.end();
+    QCOMPARE(ended.size(), 2);
+}
+
+QTEST_MAIN(TestQtFormRuntime)
+#include "tst_qt_form_runtime.moc"
