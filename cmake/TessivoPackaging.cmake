@@ -21,7 +21,18 @@ and a master key of at most six characters, plus a length and a mode
 nothing is ever stored.]=])
 # dpkg-shlibdeps works out the Qt and C++ libraries the program links. Qt's xcb platform and
 # JPEG image plugins, loaded at run time, come with libqt6gui6, which it finds that way too.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Without it (or `file`, which CPack uses to find the binaries) CPack would quietly make a
+# package that depends on nothing: name the libraries by hand then.
+find_program(TESSIVO_DPKG_SHLIBDEPS dpkg-shlibdeps)
+find_program(TESSIVO_FILE file)
+if(TESSIVO_DPKG_SHLIBDEPS AND TESSIVO_FILE)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+    message(STATUS "dpkg-shlibdeps or file missing (packages dpkg-dev, file): "
+                   "the Debian package names its libraries by hand")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS
+        "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libstdc++6, libc6")
+endif()
 # Metric-compatible with the fonts the windows were drawn for, so every caption fits.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
 
