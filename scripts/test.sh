@@ -11,10 +11,9 @@ scripts/setup.sh test
 
 passed=0
 run_ctest() {
-    local preset=$1 log
+    local preset=$1 log status=0
     log=$(mktemp)
-    ctest --preset "$preset" 2>&1 | tee "$log"
-    local status=${PIPESTATUS[0]}
+    ctest --preset "$preset" 2>&1 | tee "$log" || status=$?
     passed=$((passed + $(grep -c -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' "$log" || true)))
     rm -f "$log"
     return "$status"
