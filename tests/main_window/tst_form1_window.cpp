@@ -162,17 +162,24 @@ void TestForm1Window::captions_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QColor>("background");
-    QTest::newRow("Label1") << u"Label1"_s << u"Name sito:"_s << QColor(0x80, 0xFF, 0xFF);
-    QTest::newRow("Label2") << u"Label2"_s << u".it"_s << QColor(0x80, 0xFF, 0xFF);
-    QTest::newRow("Label3") << u"Label3"_s << u"Username"_s << QColor(0x80, 0xFF, 0xFF);
-    QTest::newRow("Label4") << u"Label4"_s << u"Key"_s << QColor(0x80, 0xFF, 0xFF);
-    QTest::newRow("Label5, two spaces")
-        << u"Label5"_s << u"number  key"_s << QColor(0x80, 0xFF, 0xFF);
-    QTest::newRow("Label6") << u"Label6"_s << u"www."_s << QColor(0x80, 0xFF, 0xFF);
-    QTest::newRow("Label8") << u"Label8"_s << u"PASSWORD"_s << QColor(0x80, 0xFF, 0xFF);
-    QTest::newRow("ComZeph") << u"ComZeph"_s << u"ZEPH"_s << QColor(0xC0, 0xFF, 0xC0);
-    QTest::newRow("ComCanc") << u"ComCanc"_s << u"CANC"_s << QColor(0xFF, 0xFF, 0xC0);
-    QTest::newRow("ComEnd") << u"ComEnd"_s << u"END"_s << QColor(0xFF, 0xC0, 0xC0);
+    QTest::addColumn<qreal>("points");
+    // What shows of the control: several labels reach under the boxes in front of them.
+    QTest::addColumn<int>("visibleWidth");
+    const QColor form(0x80, 0xFF, 0xFF);
+    QTest::newRow("Label1, up to Label6") << u"Label1"_s << u"Name sito:"_s << form << 8.25 << 72;
+    QTest::newRow("Label2, right of the site box") << u"Label2"_s << u".it"_s << form << 8.25 << 24;
+    QTest::newRow("Label3, up to the user box")
+        << u"Label3"_s << u"Username"_s << form << 8.25 << 104;
+    QTest::newRow("Label4, up to the key box") << u"Label4"_s << u"Key"_s << form << 8.25 << 32;
+    QTest::newRow("Label5, two spaces, up to the length box")
+        << u"Label5"_s << u"number  key"_s << form << 8.25 << 80;
+    QTest::newRow("Label6, up to the site box") << u"Label6"_s << u"www."_s << form << 8.25 << 32;
+    QTest::newRow("Label8") << u"Label8"_s << u"PASSWORD"_s << form << 12.0 << 105;
+    QTest::newRow("ComZeph") << u"ComZeph"_s << u"ZEPH"_s << QColor(0xC0, 0xFF, 0xC0) << 9.75
+                             << 145;
+    QTest::newRow("ComCanc") << u"ComCanc"_s << u"CANC"_s << QColor(0xFF, 0xFF, 0xC0) << 9.75
+                             << 121;
+    QTest::newRow("ComEnd") << u"ComEnd"_s << u"END"_s << QColor(0xFF, 0xC0, 0xC0) << 9.75 << 121;
 }
 
 void TestForm1Window::captions()
@@ -180,8 +187,10 @@ void TestForm1Window::captions()
     QFETCH(QString, name);
     QFETCH(QString, caption);
     QFETCH(QColor, background);
+    QFETCH(qreal, points);
+    QFETCH(int, visibleWidth);
     auto* control = window().findChild<QWidget*>(name);
-    QVERIFY2(control != nullptr, qPrintable(QStringLiteral("no control named ") + name));
+    QVERIFY2(control != nullptr, qPrintable(u"no control named "_s + name));
     if (auto* label = qobject_cast<QLabel*>(control)) {
         QCOMPARE(label->text(), caption);
         QCOMPARE(label->palette().color(QPalette::Window), background);
@@ -193,11 +202,12 @@ void TestForm1Window::captions()
         QCOMPARE(button->palette().color(QPalette::Button), background);
         QVERIFY2(!button->autoDefault() && !button->isDefault(), "Enter must press no button");
     }
-    // Every caption fits its control at 96 dpi.
-    const QFontMetrics metrics(control->font());
-    QVERIFY2(metrics.horizontalAdvance(caption) <= control->width(),
-             qPrintable(name + QStringLiteral(" clips its caption")));
     QVERIFY(control->font().bold());
+    QCOMPARE(control->font().pointSizeF(), points);
+    // Every caption fits what shows of its control at 96 dpi, whichever font stood in.
+    const QFontMetrics metrics(control->font());
+    QVERIFY2(metrics.horizontalAdvance(caption) <= visibleWidth,
+             qPrintable(name + u" clips its caption in "_s + control->font().family()));
 }
 
 void TestForm1Window::lengthList()
