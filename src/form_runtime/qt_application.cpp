@@ -42,7 +42,7 @@ void SetUpApplication(QApplication& application)
 {
     QApplication::setApplicationName(QStringLiteral("Tessivo"));
     QApplication::setApplicationVersion(QStringLiteral("1.2"));
-    QApplication::setDesktopFileName(QStringLiteral("org.example.Tessivo"));
+    QApplication::setDesktopFileName(QStringLiteral(TESSIVO_APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setStyle(new TessivoStyle); // the application takes ownership
     application.setPalette(QApplication::style()->standardPalette());

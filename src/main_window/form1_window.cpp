@@ -61,12 +61,17 @@ struct ButtonDefinition {
     const char16_t* caption;
     QRect place;
     QColor background;
+    void (Form1::*onClick)();
 };
 
+// In tab order.
 const ButtonDefinition Buttons[] = {
-    {"ComZeph", u"ZEPH", rectFromTwips(4200, 1080, 2175, 375), QColor(0xC0, 0xFF, 0xC0)},
-    {"ComCanc", u"CANC", rectFromTwips(120, 1200, 1815, 255), QColor(0xFF, 0xFF, 0xC0)},
-    {"ComEnd", u"END", rectFromTwips(2040, 1200, 1815, 255), QColor(0xFF, 0xC0, 0xC0)},
+    {"ComZeph", u"ZEPH", rectFromTwips(4200, 1080, 2175, 375), QColor(0xC0, 0xFF, 0xC0),
+     &Form1::ComZeph_Click},
+    {"ComCanc", u"CANC", rectFromTwips(120, 1200, 1815, 255), QColor(0xFF, 0xFF, 0xC0),
+     &Form1::ComCanc_Click},
+    {"ComEnd", u"END", rectFromTwips(2040, 1200, 1815, 255), QColor(0xFF, 0xC0, 0xC0),
+     &Form1::ComEnd_Click},
 };
 
 QLineEdit* placeTextBox(QWidget& client, const char* name, const QRect& where, const QString& role)
@@ -171,11 +176,10 @@ void Form1Window::buildControls(QWidget& client)
         button->setAutoDefault(false);
         button->setDefault(false);
         setColour(*button, QPalette::Button, definition.background);
+        connect(button, &QPushButton::clicked, this,
+                [this, onClick = definition.onClick] { (m_form.*onClick)(); });
         buttons[i] = button;
     }
-    connect(buttons[0], &QPushButton::clicked, this, [this] { m_form.ComZeph_Click(); });
-    connect(buttons[1], &QPushButton::clicked, this, [this] { m_form.ComCanc_Click(); });
-    connect(buttons[2], &QPushButton::clicked, this, [this] { m_form.ComEnd_Click(); });
 
     auto* password = place<QLineEdit>(client, "LabPassword", rectFromTwips(4200, 480, 2175, 375),
                                       QStringLiteral("Password"));

@@ -1,6 +1,7 @@
 #include "form1_window.h"
 #include "qt_application.h"
 #include "qt_forms.h"
+#include "qt_typing.h"
 #include "recording_messages.h"
 
 #include <QAction>
@@ -30,18 +31,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 QClipboard& clipboard() { return *QGuiApplication::clipboard(); }
-
-void typeText(QWidget* widget, const QString& text)
-{
-    // QTest::keyClicks only takes Latin-1; a key event carrying the text reaches any box.
-    for (const char32_t c : text.toStdU32String()) {
-        const QString one = QString::fromStdU32String(std::u32string(1, c));
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, one);
-        QApplication::sendEvent(widget, &press);
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, one);
-        QApplication::sendEvent(widget, &release);
-    }
-}
 
 } // namespace
 
@@ -318,7 +307,7 @@ void TestForm1Window::keyMask()
         const QString argument = step.mid(2);
         switch (step.front().unicode()) {
         case u't':
-            typeText(box, argument);
+            tessivo::testing::typeText(box, argument);
             break;
         case u'p': {
             clipboard().setText(argument);

@@ -10,6 +10,7 @@
 #include "literal_derive.h"
 #include "qt_application.h"
 #include "qt_forms.h"
+#include "qt_typing.h"
 #include "recording_messages.h"
 
 #include <QAction>
@@ -138,16 +139,6 @@ Step randomStep(std::mt19937& random)
         return {Action::CloseMain, 0, {}};
     default:
         return {Action::Back, 0, {}};
-    }
-}
-
-// QTest::keyClicks takes Latin-1 only; a key event carrying the text reaches any box.
-void typeInto(QWidget* widget, const QString& text)
-{
-    for (const char32_t c : text.toStdU32String()) {
-        const QString one = QString::fromStdU32String(std::u32string(1, c));
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, one);
-        QApplication::sendEvent(widget, &press);
     }
 }
 
@@ -301,7 +292,7 @@ std::optional<QString> Session::run(const Step& step)
 
     switch (step.action) {
     case Action::Type:
-        typeInto(target, step.text);
+        tessivo::testing::typeText(target, step.text);
         break;
     case Action::Backspace:
         QTest::keyClick(target, Qt::Key_Backspace);
@@ -312,7 +303,7 @@ std::optional<QString> Session::run(const Step& step)
         break;
     case Action::Overwrite:
         QTest::keySequence(target, QKeySequence::SelectAll);
-        typeInto(target, step.text);
+        tessivo::testing::typeText(target, step.text);
         break;
     case Action::Paste:
         clipboard->setText(step.text);
