@@ -9,23 +9,13 @@ program=build/dev/src/tessivo
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")" XDG_RUNTIME_DIR=$work
-export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tessivo-bus
+# shellcheck source=../tests/support/x11_session.sh
+source tests/support/x11_session.sh
+start_private_x_server "$work"
 
-"$program" &
+"$program" >/dev/null 2>&1 &
 main=$(timeout 20 xdotool search --sync --name '^Tessivo 1\.2 ' | head -n 1)
-xdotool windowfocus --sync "$main"
-xdotool type --delay 30 'google.it'
-xdotool key Tab
-xdotool type --delay 30 'mario'
-xdotool key Tab ctrl+a
-xdotool type --delay 30 '14'
-xdotool key Tab
-xdotool type --delay 30 'Ab3$'
-xdotool key Return
+type_example "$main"
 sleep 0.5
 /usr/bin/import -window "$main" docs/main-window.png
 

@@ -34,17 +34,10 @@ fail() {
     exit 1
 }
 
-# A display of our own, chosen by the server; no window manager, no session bus.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-server_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(cat "$work/display")"
-export QT_QPA_PLATFORM=xcb
-export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tessivo-e2e-bus
-export XDG_RUNTIME_DIR=$work
-chmod 700 "$work"
+# shellcheck source=../support/x11_session.sh
+source "$(dirname "$0")/../support/x11_session.sh"
+start_private_x_server "$work" || exit 1
+server_pid=$XVFB_PID
 
 "$watch" >"$work/selections.log" &
 watch_pid=$!
@@ -61,15 +54,7 @@ start_and_generate() {
     program_pid=$!
     window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tessivo 1\.2 ' | head -n 1) ||
         fail "the main window did not appear"
-    xdotool windowfocus --sync "$window"
-    xdotool type --delay 30 'google.it'
-    xdotool key Tab
-    xdotool type --delay 30 'mario'
-    xdotool key Tab ctrl+a
-    xdotool type --delay 30 '14'
-    xdotool key Tab
-    xdotool type --delay 30 'Ab3$'
-    xdotool key Return
+    type_example "$window"
     for _ in $(seq 50); do [ "$(clipboard)" = "$expected" ] && return 0; sleep 0.1; done
     fail "clipboard holds '$(clipboard)', expected the password $expected"
 }

@@ -79,16 +79,10 @@ grep -q "<binary>$program_name</binary>" "$metainfo" \
 # to tie the running windows to the entry.
 wm_class=$(entry StartupWMClass)
 [ -n "$wm_class" ] || fail "the desktop entry has no StartupWMClass"
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-server_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(cat "$work/display")"
-export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tessivo-install-bus
-export XDG_RUNTIME_DIR=$work
-export QT_QPA_PLATFORM=xcb
-chmod 700 "$work"
+# shellcheck source=../support/x11_session.sh
+source "$(dirname "$0")/../support/x11_session.sh"
+start_private_x_server "$work" || exit 1
+server_pid=$XVFB_PID
 
 "$program" >"$work/program.log" 2>&1 &
 program_pid=$!
