@@ -38,12 +38,12 @@ public:
     virtual ~FormRuntime() = default;
 
     // Setting replaces the whole content; reading gives the current content.
-    virtual Text text(TextBox box) const = 0;
+    [[nodiscard]] virtual Text text(TextBox box) const = 0;
     virtual void setText(TextBox box, const Text& text) = 0;
     virtual void setFocus(TextBox box) = 0;
     // The text shown in the combo box: a chosen list item or typed text.
-    virtual Text text(ComboBox box) const = 0;
-    virtual bool checked(MenuItem item) const = 0;
+    [[nodiscard]] virtual Text text(ComboBox box) const = 0;
+    [[nodiscard]] virtual bool checked(MenuItem item) const = 0;
     virtual void setChecked(MenuItem item, bool checked) = 0;
 
     // Empties the clipboard (or the selection) of all formats.
@@ -53,7 +53,7 @@ public:
     virtual void clipboardSetText(const Text& text) = 0;
     // True while the clipboard (or the selection) holds `text`, or a part of it, put there by
     // this program; false when empty or once another program has put something there.
-    virtual bool clipboardHolds(const Text& text, ClipboardMode mode) const = 0;
+    [[nodiscard]] virtual bool clipboardHolds(const Text& text, ClipboardMode mode) const = 0;
 
     // A modal message with one OK button and no icon, titled "Tessivo"; returns when dismissed.
     virtual void msgBox(const Text& message) = 0;

@@ -38,14 +38,14 @@ public:
 
 } // namespace
 
-void SetUpApplication(QApplication& application)
+void SetUpApplication(QApplication& /*running*/)
 {
     QApplication::setApplicationName(QStringLiteral("Tessivo"));
     QApplication::setApplicationVersion(QStringLiteral("1.2"));
     QApplication::setDesktopFileName(QStringLiteral(TESSIVO_APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setStyle(new TessivoStyle); // the application takes ownership
-    application.setPalette(QApplication::style()->standardPalette());
+    QApplication::setPalette(QApplication::style()->standardPalette());
 }
 
 } // namespace tessivo::forms

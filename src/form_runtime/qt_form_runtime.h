@@ -19,15 +19,15 @@ public:
     Q_DISABLE_COPY_MOVE(QtFormRuntime)
     ~QtFormRuntime() override = default;
 
-    Text text(TextBox box) const override;
+    [[nodiscard]] Text text(TextBox box) const override;
     void setText(TextBox box, const Text& text) override;
     void setFocus(TextBox box) override;
-    Text text(ComboBox box) const override;
-    bool checked(MenuItem item) const override;
+    [[nodiscard]] Text text(ComboBox box) const override;
+    [[nodiscard]] bool checked(MenuItem item) const override;
     void setChecked(MenuItem item, bool checked) override;
     void clipboardClear(ClipboardMode mode) override;
     void clipboardSetText(const Text& text) override;
-    bool clipboardHolds(const Text& text, ClipboardMode mode) const override;
+    [[nodiscard]] bool clipboardHolds(const Text& text, ClipboardMode mode) const override;
     void msgBox(const Text& message) override;
     void show(Form form) override;
     void unload(Form form) override;

@@ -31,7 +31,7 @@ public:
     void end();
 
     // The loaded window of `form`, or nullptr.
-    QWidget* loaded(std::string_view form) const;
+    [[nodiscard]] QWidget* loaded(std::string_view form) const;
 
 signals:
     // `End` was called, or the last loaded form was unloaded: the event loop should end.

@@ -44,7 +44,7 @@ public:
     void Genera();
     void Cancella();
 
-    const derivation::Form1Variables& variables() const { return m_vars; }
+    [[nodiscard]] const derivation::Form1Variables& variables() const { return m_vars; }
 
 private:
     void setMode(std::int16_t z);

@@ -2,6 +2,7 @@
 
 #include "engine.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace tessivo::main_window {
@@ -16,15 +17,7 @@ constexpr bool KeyMaskAccepts(char32_t c) noexcept { return c > 32 && c < 126; }
 // True when `text` may stand in the key box: at most six characters, each one accepted.
 constexpr bool KeyMaskAcceptsText(std::u32string_view text) noexcept
 {
-    if (text.size() > KeyBoxMaxLength) {
-        return false;
-    }
-    for (const char32_t c : text) {
-        if (!KeyMaskAccepts(c)) {
-            return false;
-        }
-    }
-    return true;
+    return text.size() <= KeyBoxMaxLength && std::ranges::all_of(text, KeyMaskAccepts);
 }
 
 } // namespace tessivo::main_window

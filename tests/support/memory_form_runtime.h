@@ -23,15 +23,16 @@ public:
     MemoryFormRuntime() = default;
     ~MemoryFormRuntime() override = default;
 
-    forms::Text text(forms::TextBox box) const override;
+    [[nodiscard]] forms::Text text(forms::TextBox box) const override;
     void setText(forms::TextBox box, const forms::Text& text) override;
     void setFocus(forms::TextBox box) override { focus = std::string(box.name); }
-    forms::Text text(forms::ComboBox box) const override;
-    bool checked(forms::MenuItem item) const override;
+    [[nodiscard]] forms::Text text(forms::ComboBox box) const override;
+    [[nodiscard]] bool checked(forms::MenuItem item) const override;
     void setChecked(forms::MenuItem item, bool checked) override;
     void clipboardClear(forms::ClipboardMode mode) override;
     void clipboardSetText(const forms::Text& text) override;
-    bool clipboardHolds(const forms::Text& text, forms::ClipboardMode mode) const override;
+    [[nodiscard]] bool clipboardHolds(const forms::Text& text,
+                                      forms::ClipboardMode mode) const override;
     void msgBox(const forms::Text& message) override { messages.push_back(message); }
     void show(forms::Form form) override { shown.emplace_back(form.name); }
     void unload(forms::Form form) override { unloaded.emplace_back(form.name); }
