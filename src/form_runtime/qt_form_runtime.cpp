@@ -22,6 +22,12 @@ QClipboard::Mode toQt(ClipboardMode mode)
     return mode == ClipboardMode::Selection ? QClipboard::Selection : QClipboard::Clipboard;
 }
 
+// Only X11 has a selection beside the clipboard; elsewhere there is nothing to hold or clear.
+bool exists(const QClipboard& clipboard, ClipboardMode mode)
+{
+    return mode == ClipboardMode::Clipboard || clipboard.supportsSelection();
+}
+
 // Platforms whose clipboard tells who owns it. Elsewhere (offscreen, minimal) the clipboard
 // lives inside this process, so its content is all there is to compare.
 bool platformTracksOwnership()
@@ -103,10 +109,9 @@ void QtFormRuntime::setChecked(MenuItem item, bool checked)
 void QtFormRuntime::clipboardClear(ClipboardMode mode)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
-    if (mode == ClipboardMode::Selection && !clipboard->supportsSelection()) {
-        return;
+    if (exists(*clipboard, mode)) {
+        clipboard->clear(toQt(mode));
     }
-    clipboard->clear(toQt(mode));
 }
 
 void QtFormRuntime::clipboardSetText(const Text& text)
@@ -118,10 +123,10 @@ void QtFormRuntime::clipboardSetText(const Text& text)
 bool QtFormRuntime::clipboardHolds(const Text& text, ClipboardMode mode) const
 {
     const QClipboard* clipboard = QGuiApplication::clipboard();
-    const QClipboard::Mode qtMode = toQt(mode);
-    if (mode == ClipboardMode::Selection && !clipboard->supportsSelection()) {
+    if (!exists(*clipboard, mode)) {
         return false;
     }
+    const QClipboard::Mode qtMode = toQt(mode);
     const bool owned =
         qtMode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
     // Not owning it on a platform that tracks ownership means another program has put
