@@ -77,4 +77,39 @@ std::u32string Derive(std::u32string_view seed, int keySum, int length, Mode mod
     return joined.substr(DroppedDigits, static_cast<std::size_t>(length));
 }
 
+WeakKey ClassifyKeySum(int keySum, int seedLength) noexcept
+{
+    if (seedLength < 1) {
+        return WeakKey::None; // no seed, no password to judge
+    }
+    const int step = keySum % seedLength;
+    if (step == 0) {
+        return WeakKey::OnlyZeros;
+    }
+    // Checked before the reversed walk: with two characters both describe the same password,
+    // and "in order" is the plainer way to say it.
+    if (step == 1) {
+        return WeakKey::NamesInOrder;
+    }
+    if (step == seedLength - 1) {
+        return WeakKey::NamesReversed;
+    }
+    return WeakKey::None;
+}
+
+std::string_view WeakKeyReason(WeakKey weakness) noexcept
+{
+    switch (weakness) {
+    case WeakKey::OnlyZeros:
+        return "it is made of zeros only";
+    case WeakKey::NamesInOrder:
+        return "it spells out the site and user name in order";
+    case WeakKey::NamesReversed:
+        return "it spells out the site and user name backwards";
+    case WeakKey::None:
+        break;
+    }
+    return {};
+}
+
 } // namespace tessivo::derivation

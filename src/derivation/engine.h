@@ -27,4 +27,21 @@ int KeySum(std::u32string_view key) noexcept;
 // 0..MaxPasswordLength or a key sum outside 0..MaxKeySum.
 std::u32string Derive(std::u32string_view seed, int keySum, int length, Mode mode);
 
+// Key sums whose passwords anyone who knows the site and user can guess. Piece k comes from
+// position (k * S) mod L, so everything depends on S mod L: 0 gives only zeros, 1 walks the
+// seed in order, L - 1 walks it backwards. For L of 1 or 2 every key falls in one of these.
+enum class WeakKey {
+    None,
+    OnlyZeros,     // S mod L = 0
+    NamesInOrder,  // S mod L = 1: the site and user text (or their codes) in order
+    NamesReversed, // S mod L = L - 1: the same, backwards
+};
+
+// How easily the password of a seed of `seedLength` characters and key sum `keySum` is
+// guessed. The passwords themselves never change: this only tells. `seedLength` >= 1.
+WeakKey ClassifyKeySum(int keySum, int seedLength) noexcept;
+
+// A few words saying why the password is easily guessed, for messages; empty for None.
+std::string_view WeakKeyReason(WeakKey weakness) noexcept;
+
 } // namespace tessivo::derivation

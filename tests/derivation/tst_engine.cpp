@@ -9,12 +9,15 @@
 #include <stdexcept>
 
 using tessivo::derivation::AnsiCode;
+using tessivo::derivation::ClassifyKeySum;
 using tessivo::derivation::Derive;
 using tessivo::derivation::KeySum;
 using tessivo::derivation::Mode;
+using tessivo::derivation::WeakKey;
 using tessivo::testing::LiteralDerive;
 
 Q_DECLARE_METATYPE(Mode)
+Q_DECLARE_METATYPE(WeakKey)
 Q_DECLARE_METATYPE(std::u32string)
 
 namespace {
@@ -43,6 +46,9 @@ private slots:
     void matchesLiteralFormOnRandomInputs();
     void alphabetPasswordsHaveTheAskedLengthAndNeverTheLastCharacter();
     void wipeOverwritesEveryCharacterItHeld();
+    void weakKeys_data();
+    void weakKeys();
+    void weakKeyClassesMatchWhatTheDerivationGives();
 };
 
 void TestEngine::knownPasswords_data()
@@ -227,6 +233,86 @@ void TestEngine::wipeOverwritesEveryCharacterItHeld()
     QCOMPARE(secret.data(), buffer); // wiped in place, not freed elsewhere unwiped
     for (std::size_t i = 0; i < capacity; ++i) {
         QVERIFY2(buffer[i] == 0, qPrintable(QStringLiteral("character %1 survived").arg(i)));
+    }
+}
+
+void TestEngine::weakKeys_data()
+{
+    QTest::addColumn<std::u32string>("seed");
+    QTest::addColumn<std::u32string>("key");
+    QTest::addColumn<WeakKey>("weakness");
+    QTest::addColumn<std::u32string>("password"); // letters, length 14: what users already have
+
+    const auto row = [](const char* name, std::u32string seed, std::u32string key, WeakKey weak,
+                        std::u32string password) {
+        QTest::newRow(name) << seed << key << weak << password;
+    };
+    // google.it + mario: L = 14.
+    row("ordinary key", U"google.itmario", U"Ab3$", WeakKey::None, U"rmiego0rmiego0");
+    row("S mod L = 0: zeros", U"google.itmario", U"abc", WeakKey::OnlyZeros, U"00000000000000");
+    row("S mod L = 1: names in clear", U"google.itmario", U"123456", WeakKey::NamesInOrder,
+        U"google.itmari0");
+    row("S mod L = L-1: names reversed", U"google.itmario", U"12345&", WeakKey::NamesReversed,
+        U"iramti.elgoog0");
+    row("S = 0 (no key): zeros", U"google.itmario", U"", WeakKey::OnlyZeros, U"00000000000000");
+    row("S = 1530, L = 3: 1530 mod 3 = 0", U"abc", U"\u00ff\u00ff\u00ff\u00ff\u00ff\u00ff",
+        WeakKey::OnlyZeros, U"00000000000000");
+    row("L = 1: every key gives zeros", U"x", U"Ab3$", WeakKey::OnlyZeros, U"00000000000000");
+    row("L = 2, odd sum: the first character and zeros", U"xy", U"a", WeakKey::NamesInOrder,
+        U"x0x0x0x0x0x0x0");
+    row("L = 2, even sum: zeros", U"xy", U"b", WeakKey::OnlyZeros, U"00000000000000");
+    row("L = 3, S mod 3 = 2: reversed", U"abc", U"b", WeakKey::NamesReversed, U"ba0ba0ba0ba0ba");
+    row("L = 4, S mod 4 = 2: not flagged", U"abcd", U"b", WeakKey::None, U"b0b0b0b0b0b0b0");
+}
+
+void TestEngine::weakKeys()
+{
+    QFETCH(std::u32string, seed);
+    QFETCH(std::u32string, key);
+    QFETCH(WeakKey, weakness);
+    QFETCH(std::u32string, password);
+
+    QCOMPARE(ClassifyKeySum(KeySum(key), static_cast<int>(seed.size())), weakness);
+    QCOMPARE(tessivo::derivation::WeakKeyReason(weakness).empty(), weakness == WeakKey::None);
+    // Telling the user changes nothing: the passwords are the ones people already use.
+    QCOMPARE(show(Derive(seed, KeySum(key), 14, Mode::Alphabet)), show(password));
+    QCOMPARE(show(Derive(seed, KeySum(key), 14, Mode::Number)),
+             show(LiteralDerive(seed, key, 14, Mode::Number)));
+}
+
+void TestEngine::weakKeyClassesMatchWhatTheDerivationGives()
+{
+    // A seed of distinct characters shows where every piece came from. Walking it in order
+    // and backwards, with the zero piece where the walk wraps:
+    const std::u32string letters = U"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijkl";
+    for (int seedLength = 1; seedLength <= 38; ++seedLength) {
+        const std::u32string seed = letters.substr(0, static_cast<std::size_t>(seedLength));
+        std::u32string forward;
+        std::u32string backward;
+        while (forward.size() < 14) {
+            forward += seed.substr(0, seed.size() - 1) + U'0';
+            backward += std::u32string(seed.rbegin() + 1, seed.rend()) + U'0';
+        }
+        forward.resize(14);
+        backward.resize(14);
+        for (int keySum = 0; keySum <= tessivo::derivation::MaxKeySum; ++keySum) {
+            const std::u32string password = Derive(seed, keySum, 14, Mode::Alphabet);
+            WeakKey seen = WeakKey::None;
+            if (password == std::u32string(14, U'0')) {
+                seen = WeakKey::OnlyZeros;
+            } else if (password == forward) {
+                seen = WeakKey::NamesInOrder;
+            } else if (password == backward) {
+                seen = WeakKey::NamesReversed;
+            }
+            if (ClassifyKeySum(keySum, seedLength) != seen) {
+                QFAIL(qPrintable(QStringLiteral("L %1, S %2: password %3 classified %4")
+                                     .arg(seedLength)
+                                     .arg(keySum)
+                                     .arg(show(password))
+                                     .arg(static_cast<int>(ClassifyKeySum(keySum, seedLength)))));
+            }
+        }
     }
 }
 
