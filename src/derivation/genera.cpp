@@ -47,22 +47,20 @@ std::optional<int> ParseLength(std::u32string_view text) noexcept
     return value;
 }
 
-GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars)
+GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars, WeakKey* weakKey)
 {
     form.setText(LabPassword, {});
     const forms::Text site = form.text(TxtNomesito);
     const forms::Text user = form.text(TxtUsername);
 
+    // An empty box stands for "0", but the box and `K` only become "0" once a password is
+    // made: a refused generation must not slip a "0" in front of the key typed next.
     forms::Text keyBox = form.text(TxtKey);
-    if (keyBox.empty()) {
-        form.setText(TxtKey, DefaultKey);
-        Wipe(vars.K);
-        vars.K = DefaultKey;
-        keyBox = DefaultKey;
-    }
+    const bool defaultKey = keyBox.empty();
     // The box decides how many characters count, the buffer what they are; a buffer shorter
     // than the box counts as what it holds.
-    const int keySum = KeySum(std::u32string_view(vars.K).substr(0, keyBox.size()));
+    const int keySum = defaultKey ? KeySum(DefaultKey)
+                                  : KeySum(std::u32string_view(vars.K).substr(0, keyBox.size()));
     Wipe(keyBox);
 
     const forms::Text seed = site + user;
@@ -82,12 +80,20 @@ GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars)
         form.msgBox(NoNumberDigitsMessage);
         return GeneraOutcome::NoNumberDigits;
     }
+    if (defaultKey) {
+        form.setText(TxtKey, DefaultKey);
+        Wipe(vars.K);
+        vars.K = DefaultKey;
+    }
     Wipe(vars.Pas);
     vars.Pas = std::move(password);
 
     form.setText(LabPassword, vars.H != 0 ? HiddenPassword : vars.Pas);
     form.clipboardClear(forms::ClipboardMode::Clipboard);
     form.clipboardSetText(vars.Pas);
+    if (weakKey != nullptr) {
+        *weakKey = ClassifyKeySum(keySum, static_cast<int>(seed.size()));
+    }
     return GeneraOutcome::Generated;
 }
 

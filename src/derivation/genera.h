@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine.h"
 #include "form1_fields.h"
 #include "form_runtime.h"
 
@@ -20,9 +21,10 @@ enum class GeneraOutcome {
 std::optional<int> ParseLength(std::u32string_view text) noexcept;
 
 // Generates the password from the main form's fields and variables, shows it (or "OK" when
-// hiding is on) and puts it on the clipboard. When no password can be made, explains why in
-// a message box, leaves the password box empty and leaves the clipboard and `Pas` untouched.
-// An empty key box becomes "0", and that "0" is then the key.
-GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars);
+// hiding is on) and puts it on the clipboard. An empty key box counts as "0", and becomes "0"
+// once the password is made. When no password can be made, explains why in a message box,
+// leaves the password box empty and every input, the clipboard and `Pas` as they were.
+// When a password is made and `weakKey` is given, it receives how guessable the key makes it.
+GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars, WeakKey* weakKey = nullptr);
 
 } // namespace tessivo::derivation

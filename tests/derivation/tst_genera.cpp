@@ -99,25 +99,39 @@ void TestGenera::refusals_data()
     QTest::addColumn<std::u32string>("length");
     QTest::addColumn<short>("mode");
     QTest::addColumn<GeneraOutcome>("outcome");
+    QTest::addColumn<std::u32string>("key"); // the key box and `K`, which must stay as they are
 
     QTest::newRow("site and user empty")
         << std::u32string() << std::u32string() << std::u32string(U"8") << short(0)
-        << GeneraOutcome::NoSeed;
+        << GeneraOutcome::NoSeed << std::u32string(U"a");
+    // Enter in the still empty key box before typing a site: no "0" may creep into the key.
+    QTest::newRow("site and user empty, key box empty")
+        << std::u32string() << std::u32string() << std::u32string(U"8") << short(0)
+        << GeneraOutcome::NoSeed << std::u32string();
+    QTest::newRow("length refused, key box empty")
+        << std::u32string(U"a") << std::u32string(U"b") << std::u32string(U"x") << short(0)
+        << GeneraOutcome::BadLength << std::u32string();
+    QTest::newRow("no digits, key box empty")
+        << std::u32string(U"x") << std::u32string() << std::u32string(U"2") << short(1)
+        << GeneraOutcome::NoNumberDigits << std::u32string();
     QTest::newRow("length 0") << std::u32string(U"a") << std::u32string(U"b")
-                              << std::u32string(U"0") << short(0) << GeneraOutcome::BadLength;
+                              << std::u32string(U"0") << short(0) << GeneraOutcome::BadLength
+                              << std::u32string(U"a");
     QTest::newRow("length 15") << std::u32string(U"a") << std::u32string(U"b")
-                               << std::u32string(U"15") << short(0) << GeneraOutcome::BadLength;
+                               << std::u32string(U"15") << short(0) << GeneraOutcome::BadLength
+                               << std::u32string(U"a");
     QTest::newRow("length not a number")
         << std::u32string(U"a") << std::u32string(U"b") << std::u32string(U"eight") << short(0)
-        << GeneraOutcome::BadLength;
+        << GeneraOutcome::BadLength << std::u32string(U"a");
     QTest::newRow("length empty") << std::u32string(U"a") << std::u32string(U"b")
-                                  << std::u32string() << short(0) << GeneraOutcome::BadLength;
+                                  << std::u32string() << short(0) << GeneraOutcome::BadLength
+                                  << std::u32string(U"a");
     QTest::newRow("number mode, one-character seed, N=2")
         << std::u32string(U"x") << std::u32string() << std::u32string(U"2") << short(1)
-        << GeneraOutcome::NoNumberDigits;
+        << GeneraOutcome::NoNumberDigits << std::u32string(U"a");
     QTest::newRow("number mode, N=1, two-digit piece")
         << std::u32string(U"ab") << std::u32string() << std::u32string(U"1") << short(1)
-        << GeneraOutcome::NoNumberDigits;
+        << GeneraOutcome::NoNumberDigits << std::u32string(U"a");
 }
 
 void TestGenera::refusals()
@@ -127,8 +141,9 @@ void TestGenera::refusals()
     QFETCH(std::u32string, length);
     QFETCH(short, mode);
     QFETCH(GeneraOutcome, outcome);
+    QFETCH(std::u32string, key);
 
-    Form form(site, user, U"a", length);
+    Form form(site, user, key, length);
     form.vars.Z = mode;
     form.vars.Pas = U"earlier";
     form.runtime.clipboardSetText(U"earlier");
@@ -139,6 +154,8 @@ void TestGenera::refusals()
     QVERIFY2(form.box("LabPassword").empty(), "a refused generation shows no password");
     QCOMPARE(show(form.runtime.clipboard.text), QStringLiteral("earlier"));
     QCOMPARE(show(form.vars.Pas), QStringLiteral("earlier"));
+    QCOMPARE(show(form.box("TxtKey")), show(key));
+    QCOMPARE(show(form.vars.K), show(key));
 }
 
 void TestGenera::emptyKeyBoxBecomesTheKeyZero()
