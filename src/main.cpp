@@ -3,15 +3,56 @@
 #include "form2_window.h"
 #include "form_names.h"
 #include "message_service.h"
+#include "process_hardening.h"
 #include "qt_application.h"
 #include "qt_forms.h"
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
 #include <memory>
+
+namespace {
+
+constexpr const char* Usage =
+    "Usage: tessivo [--help | --version]\n"
+    "\n"
+    "Opens Tessivo's window, which makes a site's password from the site's name, your user\n"
+    "name on it and a master key of at most six characters. The same inputs always give the\n"
+    "same password; nothing is stored. The password is put on the clipboard; END and the\n"
+    "close box empty it again.\n"
+    "\n"
+    "  --help      show this text and exit\n"
+    "  --version   show the version and exit\n"
+    "\n"
+    "See tessivo(1); tessivo-cli(1) makes the same passwords in a terminal.\n";
+
+// Answered before Qt is started, so that they work over SSH and without a display.
+bool answeredWithoutWindow(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(Usage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("tessivo " TESSIVO_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    tessivo::derivation::HardenProcess("tessivo");
+    if (answeredWithoutWindow(argc, argv)) {
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+
     QApplication application(argc, argv);
     tessivo::forms::SetUpApplication(application);
 
