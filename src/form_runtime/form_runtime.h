@@ -57,6 +57,8 @@ public:
 
     // A modal message with one OK button and no icon, titled "Tessivo"; returns when dismissed.
     virtual void msgBox(const Text& message) = 0;
+    // The desktop's usual audible signal, for input that was refused.
+    virtual void beep() = 0;
     // Loads the form if it is not loaded (which runs its load handler), shows it modeless and
     // without an owner, and brings it to the front. There is only ever one of each form.
     virtual void show(Form form) = 0;

@@ -4,6 +4,7 @@
 #include "qt_text.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -140,6 +141,8 @@ bool QtFormRuntime::clipboardHolds(const Text& text, ClipboardMode mode) const
 }
 
 void QtFormRuntime::msgBox(const Text& message) { m_messages.show(&m_form, toQString(message)); }
+
+void QtFormRuntime::beep() { QApplication::beep(); }
 
 void QtFormRuntime::show(Form form) { m_forms.show(form.name); }
 

@@ -29,6 +29,7 @@ public:
     void clipboardSetText(const Text& text) override;
     [[nodiscard]] bool clipboardHolds(const Text& text, ClipboardMode mode) const override;
     void msgBox(const Text& message) override;
+    void beep() override;
     void show(Form form) override;
     void unload(Form form) override;
     void end() override;

@@ -18,6 +18,10 @@ constexpr char32_t Enter = 13;
 constexpr char32_t Refused = 0;
 
 const forms::Text HelpMessage = U"ATTENTION work of course";
+const forms::Text WeakKeyMessageStart =
+    U"This key gives an easily guessed password for this site and user: ";
+const forms::Text WeakKeyMessageEnd =
+    U". The password is on the clipboard as usual; for new accounts, choose another key.";
 
 } // namespace
 
@@ -98,7 +102,10 @@ void Form1::TxtKey_KeyPress(char32_t& code)
         Genera();
         return;
     }
+    // Without a sign, a keyboard layout whose characters the box refuses would leave it
+    // silently empty, and the key would quietly become "0".
     code = Refused;
+    m_runtime.beep();
 }
 
 void Form1::TxtKey_Change()
@@ -108,7 +115,27 @@ void Form1::TxtKey_Change()
     m_vars.K = std::move(key);
 }
 
-void Form1::Genera() { derivation::Genera(m_runtime, m_vars); }
+void Form1::Genera()
+{
+    derivation::WeakKey weakness = derivation::WeakKey::None;
+    if (derivation::Genera(m_runtime, m_vars, &weakness) == derivation::GeneraOutcome::Generated &&
+        weakness != derivation::WeakKey::None) {
+        warnOfWeakKey(weakness);
+    }
+}
+
+// The password stays exactly what it always was (accounts use it); the user is only told, and
+// only once per site and user, so that regenerating a known weak password does not nag.
+void Form1::warnOfWeakKey(derivation::WeakKey weakness)
+{
+    forms::Text seed = m_runtime.text(TxtNomesito) + m_runtime.text(TxtUsername);
+    if (!m_warnedSeeds.insert(std::move(seed)).second) {
+        return;
+    }
+    const std::string_view reason = derivation::WeakKeyReason(weakness);
+    m_runtime.msgBox(WeakKeyMessageStart + forms::Text(reason.begin(), reason.end()) +
+                     WeakKeyMessageEnd);
+}
 
 void Form1::Cancella()
 {

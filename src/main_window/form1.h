@@ -1,7 +1,10 @@
 #pragma once
 
+#include "engine.h"
 #include "form1_fields.h"
 #include "form_runtime.h"
+
+#include <set>
 
 // The main form's logic: its handlers and procedures, written against the form runtime
 // only, so they run the same in the real window and against an in-memory runtime.
@@ -48,10 +51,12 @@ public:
 
 private:
     void setMode(std::int16_t z);
+    void warnOfWeakKey(derivation::WeakKey weakness);
     void clearOwnPassword();
 
     forms::FormRuntime& m_runtime;
     derivation::Form1Variables m_vars;
+    std::set<forms::Text> m_warnedSeeds; // site + user texts already warned of a weak key
 };
 
 } // namespace tessivo::main_window

@@ -78,6 +78,7 @@ private slots:
     void waysOut_data();
     void waysOut();
     void unloadWipesTheSecrets();
+    void weakKeyStillGivesItsPasswordAndIsToldOnce();
     void helpAndInfo();
 };
 
@@ -158,6 +159,7 @@ void TestForm1::keyPress()
     char32_t code = typed;
     loaded.form.TxtKey_KeyPress(code);
     QCOMPARE(code, accepted ? typed : char32_t(0));
+    QCOMPARE(loaded.runtime.beeps, accepted ? 0 : 1); // a refused character is not silent
     QVERIFY(loaded.runtime.messages.empty());
 }
 
@@ -276,6 +278,32 @@ void TestForm1::unloadWipesTheSecrets()
     loaded.form.Form_Unload();
     QVERIFY(loaded.form.variables().K.empty());
     QVERIFY(loaded.form.variables().Pas.empty());
+}
+
+void TestForm1::weakKeyStillGivesItsPasswordAndIsToldOnce()
+{
+    LoadedForm loaded;
+    loaded.fill(U"google.it", U"mario", U"123456", U"14");
+    loaded.form.Genera();
+    QCOMPARE(show(loaded.runtime.clipboard.text), QStringLiteral("google.itmari0"));
+    QCOMPARE(show(loaded.runtime.textBoxes["LabPassword"]), QStringLiteral("google.itmari0"));
+    QCOMPARE(loaded.runtime.messages.size(), std::size_t(1));
+    QVERIFY2(show(loaded.runtime.messages.front()).contains(u"easily guessed"),
+             qPrintable(show(loaded.runtime.messages.front())));
+
+    loaded.form.Genera(); // the same site and user again: already told
+    QCOMPARE(loaded.runtime.messages.size(), std::size_t(1));
+
+    loaded.form.Cancella(); // an ordinary key: nothing to say
+    loaded.fill(U"google.it", U"mario", U"Ab3$", U"14");
+    loaded.form.Genera();
+    QCOMPARE(loaded.runtime.messages.size(), std::size_t(1));
+
+    loaded.form.Cancella(); // another site with a weak key (the empty key, "0"): told again
+    loaded.fill(U"example", U"maria", U"", U"8"); // L = 12, "0" = 48
+    loaded.form.Genera();
+    QCOMPARE(show(loaded.runtime.clipboard.text), QStringLiteral("00000000"));
+    QCOMPARE(loaded.runtime.messages.size(), std::size_t(2));
 }
 
 void TestForm1::helpAndInfo()

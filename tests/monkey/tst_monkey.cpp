@@ -28,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <set>
 
 using namespace Qt::Literals::StringLiterals;
 using tessivo::main_window::Form1Window;
@@ -169,8 +170,12 @@ private:
     QWidget* box(int index) const;
     std::optional<QString> checkMain(bool fresh) const;
     std::optional<QString> checkGeneration(const QString& clipboardBefore, qsizetype messagesBefore,
-                                           const std::optional<std::u32string>& expected) const;
+                                           const std::optional<std::u32string>& expected,
+                                           bool warns) const;
     std::optional<std::u32string> expectedPassword() const;
+    bool firstWeakKeyOfItsSeed();
+
+    std::set<std::u32string> m_warnedSeeds; // as the main window since its last load
 
     tessivo::testing::RecordingMessages m_messages;
     tessivo::forms::QtForms m_forms;
@@ -210,6 +215,20 @@ std::optional<std::u32string> Session::expectedPassword() const
     return password;
 }
 
+// Whether the generation about to run must warn of a weak key: the first time for its seed.
+bool Session::firstWeakKeyOfItsSeed()
+{
+    const auto text = [this](int index) {
+        return qobject_cast<QLineEdit*>(box(index))->text().toStdU32String();
+    };
+    const std::u32string key = text(KeyBoxIndex).empty() ? U"0" : text(KeyBoxIndex);
+    const std::u32string seed = text(0) + text(1);
+    return tessivo::derivation::ClassifyKeySum(tessivo::derivation::KeySum(key),
+                                               static_cast<int>(seed.size())) !=
+               tessivo::derivation::WeakKey::None &&
+           m_warnedSeeds.insert(seed).second;
+}
+
 std::optional<QString> Session::checkMain(bool fresh) const
 {
     Form1Window* window = main();
@@ -246,7 +265,8 @@ std::optional<QString> Session::checkMain(bool fresh) const
 
 std::optional<QString> Session::checkGeneration(const QString& clipboardBefore,
                                                 qsizetype messagesBefore,
-                                                const std::optional<std::u32string>& expected) const
+                                                const std::optional<std::u32string>& expected,
+                                                bool warns) const
 {
     const QString shown = qobject_cast<QLineEdit*>(box(4))->text();
     const QClipboard* clipboard = QGuiApplication::clipboard();
@@ -260,8 +280,9 @@ std::optional<QString> Session::checkGeneration(const QString& clipboardBefore,
         return std::nullopt;
     }
     const QString password = QString::fromStdU32String(*expected);
-    if (m_messages.shown.size() != messagesBefore) {
-        return u"a generation both made a password and showed a message"_s;
+    if (m_messages.shown.size() != messagesBefore + (warns ? 1 : 0)) {
+        return warns ? u"a weak key was not pointed out the first time for its site and user"_s
+                     : u"a generation both made a password and showed a message"_s;
     }
     const bool hidden = main()->form().variables().H != 0;
     if (shown != (hidden ? u"OK"_s : password) || clipboard->text() != password) {
@@ -287,6 +308,7 @@ std::optional<QString> Session::run(const Step& step)
                            (step.action == Action::Button && step.target == 0) ||
                            (step.action == Action::Enter && step.target == KeyBoxIndex);
     const auto expected = generates ? expectedPassword() : std::nullopt;
+    const bool warns = expected && firstWeakKeyOfItsSeed();
     bool fresh = false;
     QWidget* target = main() != nullptr && step.target < 5 ? box(step.target) : nullptr;
 
@@ -352,12 +374,15 @@ std::optional<QString> Session::run(const Step& step)
         return u"the program ended"_s;
     }
     if (generates) {
-        if (auto broken = checkGeneration(clipboardBefore, messagesBefore, expected)) {
+        if (auto broken = checkGeneration(clipboardBefore, messagesBefore, expected, warns)) {
             return broken;
         }
         ++(expected ? generated : refused);
     }
-    reloads += fresh ? 1 : 0;
+    if (fresh) {
+        ++reloads;
+        m_warnedSeeds.clear(); // a new main window has warned of nothing yet
+    }
     return checkMain(fresh);
 }
 

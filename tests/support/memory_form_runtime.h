@@ -34,6 +34,7 @@ public:
     [[nodiscard]] bool clipboardHolds(const forms::Text& text,
                                       forms::ClipboardMode mode) const override;
     void msgBox(const forms::Text& message) override { messages.push_back(message); }
+    void beep() override { ++beeps; }
     void show(forms::Form form) override { shown.emplace_back(form.name); }
     void unload(forms::Form form) override { unloaded.emplace_back(form.name); }
     void end() override { ++ends; }
@@ -58,6 +59,7 @@ public:
     std::vector<std::string> unloaded;
     std::string focus;
     int ends = 0;
+    int beeps = 0;
 
 private:
     Clipboard& board(forms::ClipboardMode mode);
