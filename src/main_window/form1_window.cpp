@@ -130,6 +130,9 @@ void Form1Window::buildControls(QWidget& client)
         setColour(*label, QPalette::Window, FormBackground);
         if (definition.colour.isValid()) {
             setColour(*label, QPalette::WindowText, definition.colour);
+        } else {
+            // Captions follow the desktop's button text colour, like the buttons beside them.
+            label->setForegroundRole(QPalette::ButtonText);
         }
     }
 

@@ -193,6 +193,29 @@ void TestForm1Window::captions()
     }
     QVERIFY(control->font().bold());
     QCOMPARE(control->font().pointSizeF(), points);
+
+    // The text is drawn in the system's button text colour, Label8 in its own blue: give the
+    // roles colours nothing else uses and look for them in what the control paints.
+    const QColor buttonText(0xFF, 0x00, 0xFF);
+    const QColor windowText(0x00, 0xFF, 0x00);
+    QPalette palette = control->palette();
+    if (name != u"Label8") {
+        palette.setColor(QPalette::ButtonText, buttonText);
+        palette.setColor(QPalette::WindowText, windowText);
+        control->setPalette(palette);
+    }
+    const QColor expected = name == u"Label8" ? QColor(0x00, 0x00, 0xFF) : buttonText;
+    const QImage drawn = control->grab().toImage();
+    bool found = false;
+    for (int y = 0; y < drawn.height() && !found; ++y) {
+        for (int x = 0; x < drawn.width() && !found; ++x) {
+            QVERIFY2(drawn.pixelColor(x, y) != windowText,
+                     qPrintable(name + u" draws its text in the window text colour"_s));
+            found = drawn.pixelColor(x, y) == expected;
+        }
+    }
+    QVERIFY2(found, qPrintable(name + u" does not draw its text in "_s + expected.name()));
+
     // Every caption fits what shows of its control at 96 dpi, whichever font stood in.
     const QFontMetrics metrics(control->font());
     QVERIFY2(metrics.horizontalAdvance(caption) <= visibleWidth,
