@@ -13,7 +13,7 @@ run_packages=(
 )
 # The real program under Xvfb, the fuzzers, the install tree and the Debian package.
 test_packages=(
-    xvfb xclip xdotool x11-utils libx11-dev libxfixes-dev
+    xvfb xclip xdotool x11-utils libx11-dev libxfixes-dev python3 util-linux
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev file
 )

@@ -87,7 +87,12 @@ Text QtFormRuntime::text(TextBox box) const { return toText(find<QLineEdit>(box.
 
 void QtFormRuntime::setText(TextBox box, const Text& text)
 {
-    find<QLineEdit>(box.name).setText(toQString(text));
+    auto& edit = find<QLineEdit>(box.name);
+    // A box that hides what it holds holds a secret: overwrite it before the box lets it go.
+    if (edit.echoMode() != QLineEdit::Normal) {
+        OverwriteText(edit);
+    }
+    edit.setText(toQString(text));
 }
 
 void QtFormRuntime::setFocus(TextBox box)

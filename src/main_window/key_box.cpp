@@ -1,9 +1,12 @@
 #include "key_box.h"
 
 #include "key_mask.h"
+#include "qt_text.h"
 
 #include <QKeyEvent>
 #include <QValidator>
+
+#include <algorithm>
 
 namespace tessivo::main_window {
 
@@ -17,7 +20,13 @@ public:
 
     State validate(QString& input, int& /*position*/) const override
     {
-        return KeyMaskAcceptsText(input.toStdU32String()) ? Acceptable : Invalid;
+        // Character by character, without a converted copy of the key left behind in freed
+        // memory; half of a surrogate pair is never an accepted character.
+        const bool accepted = input.size() <= KeyBoxMaxLength &&
+                              std::all_of(input.cbegin(), input.cend(), [](QChar c) {
+                                  return KeyMaskAccepts(char32_t(c.unicode()));
+                              });
+        return accepted ? Acceptable : Invalid;
     }
 };
 
@@ -37,6 +46,8 @@ KeyBox::KeyBox(QWidget* parent)
     setDragEnabled(false);
     setAcceptDrops(true);
 }
+
+KeyBox::~KeyBox() { forms::OverwriteText(*this); }
 
 void KeyBox::keyPressEvent(QKeyEvent* event)
 {

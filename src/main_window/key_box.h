@@ -18,7 +18,8 @@ public:
 
     explicit KeyBox(QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(KeyBox)
-    ~KeyBox() override = default;
+    // The key goes with the box: overwritten, not merely released.
+    ~KeyBox() override;
 
     void setKeyPressHandler(KeyPressHandler handler) { m_onKeyPress = std::move(handler); }
 
