@@ -34,6 +34,13 @@ fail() {
     exit 1
 }
 
+echo "-- --version and --help answer without a display, as over SSH"
+no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+version=$("${no_display[@]}" "$program" --version 2>&1) || fail "--version failed: $version"
+[ "$version" = "tessivo 1.2" ] || fail "--version printed '$version'"
+help=$("${no_display[@]}" "$program" --help 2>&1) || fail "--help failed: $help"
+grep -q '^Usage: tessivo ' <<<"$help" || fail "--help printed no usage: $help"
+
 # shellcheck source=../support/x11_session.sh
 source "$(dirname "$0")/../support/x11_session.sh"
 start_private_x_server "$work" || exit 1
@@ -168,4 +175,4 @@ rm -rf "$userdir"
 
 grep -i -E 'warning|critical|fatal' "$work/program.log" && fail "the program complained on its output"
 grep -F -e 'Ab3$' -e "$expected" -e 'Kx4%p' "$work/program.log" && fail "the program wrote a secret to its output"
-echo "6 passed, 0 failed"
+echo "7 passed, 0 failed"
