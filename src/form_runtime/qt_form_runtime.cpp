@@ -37,6 +37,8 @@ bool platformTracksOwnership()
     return platform != u"offscreen" && platform != u"minimal";
 }
 
+} // namespace
+
 std::unique_ptr<QMimeData> secretText(const QString& text)
 {
     auto data = std::make_unique<QMimeData>();
@@ -61,8 +63,6 @@ std::unique_ptr<QMimeData> secretText(const QString& text)
 #endif
     return data;
 }
-
-} // namespace
 
 QtFormRuntime::QtFormRuntime(QWidget& form, QtForms& forms, MessageService& messages)
     : m_form(form)

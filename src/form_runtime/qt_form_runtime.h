@@ -3,11 +3,19 @@
 #include "form_runtime.h"
 #include "message_service.h"
 
+#include <memory>
+
+class QMimeData;
+class QString;
 class QWidget;
 
 namespace tessivo::forms {
 
 class QtForms;
+
+// `text` as clipboard data marked secret, so that clipboard histories and sync services that
+// honour the mark keep it out. Every copy of a password goes through here.
+std::unique_ptr<QMimeData> secretText(const QString& text);
 
 // The form runtime over one real Qt window: controls are the window's children found by
 // object name, the clipboard is the system clipboard, other forms are reached through the
