@@ -1,6 +1,7 @@
 #include "form1_window.h"
 
 #include "key_box.h"
+#include "password_box.h"
 #include "qt_definition.h"
 
 #include <QAction>
@@ -184,9 +185,9 @@ void Form1Window::buildControls(QWidget& client)
         buttons[i] = button;
     }
 
-    auto* password = place<QLineEdit>(client, "LabPassword", rectFromTwips(4200, 480, 2175, 375),
-                                      QStringLiteral("Password"));
-    password->setFont(formFont(LargePoints));
+    auto* password = place<PasswordBox>(client, "LabPassword", rectFromTwips(4200, 480, 2175, 375),
+                                        QStringLiteral("Password"));
+    password->setDefinedFont(formFont(LargePoints));
     password->setAlignment(Qt::AlignCenter);
     setColour(*password, QPalette::Text, PasswordText);
 

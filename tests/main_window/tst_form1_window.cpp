@@ -1,4 +1,6 @@
+#include "ansi_code.h"
 #include "form1_window.h"
+#include "password_box.h"
 #include "qt_application.h"
 #include "qt_forms.h"
 #include "qt_typing.h"
@@ -32,6 +34,27 @@ namespace {
 
 QClipboard& clipboard() { return *QGuiApplication::clipboard(); }
 
+// The seed character that makes the widest password at `font`, of all characters with a code:
+// a letter password shows seed characters, a digit password the digits of their codes, and
+// only a code of one repeated digit gives that digit alone.
+QChar widestPiece(const QFont& font, bool digits)
+{
+    const QFontMetricsF metrics(font);
+    QChar widest;
+    qreal widestAdvance = 0;
+    for (char16_t c = u'!'; c < 0x2200; ++c) {
+        const QString code = QString::number(tessivo::derivation::AnsiCode(c));
+        const QChar piece = digits ? code.front() : QChar(c);
+        if (QChar(c).isPrint() && (code != u"63" || c == u'?') &&
+            (!digits || (code.size() > 1 && code.count(piece) == code.size())) &&
+            metrics.horizontalAdvance(piece) > widestAdvance) {
+            widestAdvance = metrics.horizontalAdvance(piece);
+            widest = QChar(c);
+        }
+    }
+    return widest;
+}
+
 } // namespace
 
 class TestForm1Window : public QObject {
@@ -53,6 +76,10 @@ private slots:
     void keyNeverLeavesTheBox();
     void enterGeneratesOnlyFromTheKeyBox();
     void clipboardMarksThePasswordSecret();
+    void copiesOfThePasswordAreSecret_data();
+    void copiesOfThePasswordAreSecret();
+    void passwordShowsWhole_data();
+    void passwordShowsWhole();
     void checkItemsFlipAsTheHandlersSay();
     void cancButtonClears();
     void helpShowsItsMessage();
@@ -421,6 +448,124 @@ void TestForm1Window::clipboardMarksThePasswordSecret()
     QVERIFY(data != nullptr);
     QCOMPARE(data->text(), QStringLiteral("uomglzai"));
     QCOMPARE(data->data(QStringLiteral("x-kde-passwordManagerHint")), QByteArrayLiteral("secret"));
+}
+
+void TestForm1Window::copiesOfThePasswordAreSecret_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("way");
+    QTest::newRow("Ctrl+C") << u"LabPassword"_s << u"Copy"_s;
+    QTest::newRow("Ctrl+X") << u"LabPassword"_s << u"Cut"_s;
+    QTest::newRow("menu Copy") << u"LabPassword"_s << u"menu Copy"_s;
+    QTest::newRow("menu Cut") << u"LabPassword"_s << u"menu Cut"_s;
+    QTest::newRow("site box stays plain") << u"TxtNomesito"_s << u"Copy"_s;
+}
+
+void TestForm1Window::copiesOfThePasswordAreSecret()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, way);
+    generate(QStringLiteral("amazon"), QStringLiteral("luigi"), QStringLiteral("k"),
+             QStringLiteral("8"));
+    clipboard().setText(QStringLiteral("unrelated"));
+    auto* control = window().findChild<QLineEdit*>(box);
+    QVERIFY(control != nullptr);
+    const QString copied = control->text();
+    QTest::keySequence(control, QKeySequence::SelectAll);
+    if (way == u"Copy") {
+        QTest::keySequence(control, QKeySequence::Copy);
+    } else if (way == u"Cut") {
+        QTest::keySequence(control, QKeySequence::Cut);
+        QVERIFY(control->text().isEmpty());
+    } else {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, {5, 5},
+                                control->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(control, &event);
+        auto* menu = control->findChild<QMenu*>();
+        QVERIFY(menu != nullptr);
+        // Qt's items carry no names; their captions end in their shortcuts.
+        const QString shortcut =
+            QKeySequence(way == u"menu Copy" ? QKeySequence::Copy : QKeySequence::Cut).toString();
+        for (QAction* item : menu->actions()) {
+            if (item->text().endsWith(shortcut)) {
+                item->trigger();
+            }
+        }
+        menu->close();
+    }
+    QCOMPARE(clipboard().text(), copied);
+    QCOMPARE(clipboard().mimeData()->data(u"x-kde-passwordManagerHint"_s) == "secret",
+             box == u"LabPassword");
+}
+
+void TestForm1Window::passwordShowsWhole_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("family"); // empty: the font the window chose
+    QTest::newRow("widest letters") << u"Alphabet"_s << QString();
+    QTest::newRow("widest digits") << u"Number"_s << QString();
+    QTest::newRow("widest letters, DejaVu Sans") << u"Alphabet"_s << u"DejaVu Sans"_s;
+    QTest::newRow("widest digits, DejaVu Sans") << u"Number"_s << u"DejaVu Sans"_s;
+    QTest::newRow("hidden: OK keeps the defined size") << u"Hideing"_s << QString();
+}
+
+void TestForm1Window::passwordShowsWhole()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, family);
+    FIND(tessivo::main_window::PasswordBox, password, "LabPassword");
+    if (!family.isEmpty()) {
+        QFont font = password->font();
+        font.setFamilies({family});
+        password->setDefinedFont(font);
+    }
+    const QFont defined = password->font();
+    const QRect place = password->geometry();
+    if (auto* item = window().findChild<QAction*>(mode); mode != u"Alphabet") {
+        QVERIFY(item != nullptr);
+        item->trigger();
+    }
+    const bool digits = mode == u"Number";
+    const QChar widest = widestPiece(defined, digits);
+    // A seed of one character repeated 38 times with key sum 107: no multiple of 107 up to
+    // 14 times falls on a multiple of 38, so every piece is that character.
+    generate(QString(19, widest), QString(19, widest), QStringLiteral("k"), QStringLiteral("14"));
+    if (mode == u"Hideing") {
+        QCOMPARE(password->text(), QStringLiteral("OK"));
+        QCOMPARE(password->font(), defined);
+        return;
+    }
+    const QChar piece =
+        digits ? QString::number(tessivo::derivation::AnsiCode(widest.unicode())).front() : widest;
+    QCOMPARE(password->text(), QString(14, piece));
+
+    QCOMPARE(password->geometry(), place);
+    QCOMPARE(password->font().family(), defined.family());
+    QVERIFY(password->font().pointSizeF() <= defined.pointSizeF());
+    // QLineEdit scrolls a text wider than its room to keep the cursor in view: the distance
+    // from the cursor at the start to the cursor at the end is then less than the text.
+    const auto showsWhole = [password] {
+        const auto cursorX = [password](int position) {
+            password->setCursorPosition(position);
+            password->repaint();
+            return password->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+        };
+        const int start = cursorX(0);
+        const int end = cursorX(int(password->text().size()));
+        const qreal advance = QFontMetricsF(password->font()).horizontalAdvance(password->text());
+        return end - start + 1 >= qFloor(advance) && start >= 0 && end < password->width();
+    };
+    QVERIFY(showsWhole());
+    if (password->font() != defined) {
+        QFont larger = password->font();
+        larger.setPixelSize(QFontInfo(larger).pixelSize() + 1);
+        password->setFont(larger);
+        QVERIFY2(!showsWhole(), "the text is drawn smaller than it needs");
+    }
+
+    FIND(QPushButton, canc, "ComCanc");
+    QTest::mouseClick(canc, Qt::LeftButton);
+    QCOMPARE(password->font(), defined);
 }
 
 void TestForm1Window::checkItemsFlipAsTheHandlersSay()
