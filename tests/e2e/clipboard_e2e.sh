@@ -84,13 +84,25 @@ start_and_generate
 shown=$(xprop -id "$window" _NET_WM_NAME | sed -e 's/^[^"]*"//' -e 's/"$//')
 [ "$shown" = "$title" ] || fail "the title bar shows '$shown'"
 
-echo "-- END empties the clipboard and the selection that hold the password"
+echo "-- the selected and the copied password are marked secret; END empties both"
 # A double click on the shown password selects it, which puts it into the X11 selection.
 eval "$(xdotool getwindowgeometry --shell "$window")"
 menu_bar=$((HEIGHT - 107))
 xdotool mousemove --window "$window" 352 $((menu_bar + 44)) click --repeat 2 --delay 80 1
 for _ in $(seq 30); do [ "$(selection)" = "$expected" ] && break; sleep 0.1; done
 [ "$(selection)" = "$expected" ] || fail "selecting the password did not fill the selection ('$(selection)')"
+offers_secret_mark() { xclip -o -selection "$1" -t TARGETS 2>/dev/null | grep -qx x-kde-passwordManagerHint; }
+offers_secret_mark primary || fail "the selected password is not marked secret"
+# Ctrl+C in the password box: the clipboard, taken back from another program, is marked too.
+printf 'theirs' | xclip -quiet -i -selection clipboard >/dev/null 2>&1 &
+holder_pid=$!
+for _ in $(seq 30); do [ "$(clipboard)" = theirs ] && break; sleep 0.1; done
+xdotool key ctrl+c
+for _ in $(seq 30); do [ "$(clipboard)" = "$expected" ] && break; sleep 0.1; done
+[ "$(clipboard)" = "$expected" ] || fail "Ctrl+C in the password box copied '$(clipboard)'"
+offers_secret_mark clipboard || fail "a copy from the password box is not marked secret"
+wait "$holder_pid" 2>/dev/null || true
+holder_pid=
 before=$(mark)
 press_end shift+Tab # the password box comes right after END
 since "$before" | grep -q '^CLIPBOARD none$' || fail "END did not empty the clipboard: $(since "$before" | tr '\n' ' ')"
