@@ -7,6 +7,10 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "makes a site's password from its name, a user name and a short key")
 set(CPACK_PACKAGE_HOMEPAGE_URL "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_STRIP_FILES ON)
+if(CMAKE_STRIP)
+    set(CPACK_TESSIVO_STRIP "${CMAKE_STRIP}")
+    set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/TessivoStripPackage.cmake")
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
