@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Tessivo and runs the whole test suite: the debug build
 # with warnings as errors, the same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the fuzzers for a bounded time.
+# the release build's package (lintian-clean, the program hardened), and the fuzzers for a
+# bounded time.
 #   scripts/test.sh              everything
 #   FUZZ_SECONDS=300 scripts/test.sh   fuzz longer
 set -euo pipefail
@@ -28,6 +29,12 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --preset asan
 cmake --build --preset asan
 run_ctest asan
+
+echo "== Release build: its Debian package and the program's hardening"
+cmake --preset release
+cmake --build --preset release
+tests/install/check_package.sh build/release
+passed=$((passed + 1))
 
 if [ -x fuzz/run ]; then
     echo "== Fuzzers"

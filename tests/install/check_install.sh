@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a scratch prefix and checks what a desktop reads there: the desktop
-# entry and the AppStream data are valid and agree with each other, the program and the icons
-# they name are in place, and the running program's window class is the one the entry names.
+# entry and the AppStream data are valid and agree with each other, the program, its manual
+# page and the icons they name are in place, every manual page reads without a warning, and
+# the running program's window class is the one the entry names.
 #   check_install.sh BUILD-DIR [CONFIG]
 set -euo pipefail
 
@@ -14,7 +15,7 @@ fail() {
     exit 1
 }
 
-for tool in cmake desktop-file-validate appstreamcli file Xvfb xdotool xprop; do
+for tool in cmake desktop-file-validate appstreamcli file groff Xvfb xdotool xprop; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh test)"
 done
 
@@ -58,6 +59,14 @@ program_name=${exec_line%% *}
 program=$prefix/bin/$program_name
 [ -x "$program" ] || fail "Exec=$exec_line, but there is no program bin/$program_name"
 file -b "$program" | grep -q '^ELF' || fail "bin/$program_name is not a program"
+
+# Every page as man(1) would format it; groff's warnings (-ww) are faults in the page.
+[ -f "$prefix/share/man/man1/$program_name.1.gz" ] \
+    || fail "no manual page share/man/man1/$program_name.1.gz"
+for page in "$prefix"/share/man/man1/*.1.gz; do
+    warnings=$(gzip -dc "$page" | groff -man -Tutf8 -ww -z 2>&1)
+    [ -z "$warnings" ] || fail "${page#"$prefix"/} has faults: $warnings"
+done
 
 icon=$(entry Icon)
 [ "$icon" = "$app_id" ] || fail "Icon=$icon; the icon is named after the application, $app_id"

@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Makes the Debian package of a build and checks it would install a working program: it
-# depends on the Qt libraries and carries the program, the desktop entry and the icons.
+# depends on the Qt libraries and carries the program, the desktop entry, the icons, the
+# manual page and the licence terms; lintian finds no error and no warning in it. The
+# program of an optimised build must also be hardened as Debian's own packages are.
 #   check_package.sh BUILD-DIR
 set -euo pipefail
 
-build=$1
+build=$(cd "$1" && pwd)
 app_id=org.example.Tessivo
 fail() {
     echo "FAIL: $*"
     exit 1
 }
-command -v dpkg-deb >/dev/null || fail "dpkg-deb is not installed"
+for tool in dpkg-deb lintian readelf; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh test)"
+done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -29,8 +33,47 @@ contents=$(dpkg-deb -c "$package")
 for path in ./usr/bin/tessivo ./usr/share/applications/$app_id.desktop \
     ./usr/share/metainfo/$app_id.metainfo.xml \
     ./usr/share/icons/hicolor/32x32/apps/$app_id.png \
-    ./usr/share/icons/hicolor/scalable/apps/$app_id.svg; do
+    ./usr/share/icons/hicolor/scalable/apps/$app_id.svg \
+    ./usr/share/man/man1/tessivo.1.gz \
+    ./usr/share/doc/tessivo/copyright ./usr/share/doc/tessivo/changelog.gz; do
     grep -q " $path\$" <<<"$contents" || fail "the package lacks $path"
 done
 echo "Depends: $depends"
+
+# Every tag shown, so that the pedantic and informational ones are seen too; only errors
+# and warnings fail.
+status=0
+lintian --fail-on error,warning --info --display-info --pedantic "$package" \
+    >"$work/lintian.log" 2>&1 || status=$?
+grep -v 'running with root privileges' "$work/lintian.log" || true
+if [ "$status" -ne 0 ] || grep -qE '^[EW]: ' "$work/lintian.log"; then
+    fail "lintian reports errors or warnings (status $status)"
+fi
+
+# Hardening is a property of optimised builds only: a debug build has nothing to check.
+config=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
+case ${config,,} in
+release | relwithdebinfo | minsizerel) ;;
+*)
+    echo "the build is a ${config:-plain} one: the program's hardening is not checked"
+    echo "1 passed, 0 failed"
+    exit 0
+    ;;
+esac
+dpkg-deb -x "$package" "$work/root"
+program=$work/root/usr/bin/tessivo
+readelf -h "$program" | grep -q 'Type: *DYN' || fail "the program is not position-independent"
+readelf -lW "$program" | grep -q GNU_RELRO || fail "the program has no RELRO segment"
+readelf -dW "$program" | grep -Eq '\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' \
+    || fail "the program binds its symbols lazily: RELRO is only partial"
+imports=$(readelf --dyn-syms -W "$program" | awk '$7 == "UND" { sub(/@.*/, "", $8); print $8 }')
+grep -qx __stack_chk_fail <<<"$imports" || fail "the program has no stack protector"
+# A fortified call only shows in the program where the compiler could not prove it safe,
+# so the compile commands are checked as well: each one fortifies, with the optimiser on.
+fortified=$(grep -E '^__[a-z0-9_]+_chk$' <<<"$imports" | grep -vx __stack_chk_fail || true)
+echo "fortified calls in the program: $(echo ${fortified:-none})"
+unfortified=$(grep -E '"command": ".* -c ' "$build/compile_commands.json" \
+    | grep -Ev -- '-O[1-3s].* -D_FORTIFY_SOURCE=[23]|-D_FORTIFY_SOURCE=[23].* -O[1-3s]' || true)
+[ -z "$unfortified" ] || fail "compiled without fortified calls: ${unfortified:0:400}"
+echo "hardening: PIE, full RELRO, stack protector; every compile command fortifies"
 echo "1 passed, 0 failed"
