@@ -61,17 +61,19 @@ release | relwithdebinfo | minsizerel) ;;
     ;;
 esac
 dpkg-deb -x "$package" "$work/root"
-program=$work/root/usr/bin/tessivo
-readelf -h "$program" | grep -q 'Type: *DYN' || fail "the program is not position-independent"
-readelf -lW "$program" | grep -q GNU_RELRO || fail "the program has no RELRO segment"
-readelf -dW "$program" | grep -Eq '\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' \
-    || fail "the program binds its symbols lazily: RELRO is only partial"
-imports=$(readelf --dyn-syms -W "$program" | awk '$7 == "UND" { sub(/@.*/, "", $8); print $8 }')
-grep -qx __stack_chk_fail <<<"$imports" || fail "the program has no stack protector"
-# A fortified call only shows in the program where the compiler could not prove it safe,
-# so the compile commands are checked as well: each one fortifies, with the optimiser on.
-fortified=$(grep -E '^__[a-z0-9_]+_chk$' <<<"$imports" | grep -vx __stack_chk_fail || true)
-echo "fortified calls in the program: $(echo ${fortified:-none})"
+for program in "$work"/root/usr/bin/*; do
+    name=${program##*/}
+    readelf -h "$program" | grep -q 'Type: *DYN' || fail "$name is not position-independent"
+    readelf -lW "$program" | grep -q GNU_RELRO || fail "$name has no RELRO segment"
+    readelf -dW "$program" | grep -Eq '\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' \
+        || fail "$name binds its symbols lazily: RELRO is only partial"
+    imports=$(readelf --dyn-syms -W "$program" | awk '$7 == "UND" { sub(/@.*/, "", $8); print $8 }')
+    grep -qx __stack_chk_fail <<<"$imports" || fail "$name has no stack protector"
+    fortified=$(grep -E '^__[a-z0-9_]+_chk$' <<<"$imports" | grep -vx __stack_chk_fail || true)
+    echo "fortified calls in $name: $(tr "\n" " " <<<"${fortified:-none}")"
+done
+# A fortified call only shows in a program where the compiler could not prove it safe, so
+# the compile commands are checked as well: each one fortifies, with the optimiser on.
 unfortified=$(grep -E '"command": ".* -c ' "$build/compile_commands.json" \
     | grep -Ev -- '-O[1-3s].* -D_FORTIFY_SOURCE=[23]|-D_FORTIFY_SOURCE=[23].* -O[1-3s]' || true)
 [ -z "$unfortified" ] || fail "compiled without fortified calls: ${unfortified:0:400}"
