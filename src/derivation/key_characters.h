@@ -1,0 +1,21 @@
+#pragma once
+
+#include "engine.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace tessivo::derivation {
+
+// The characters a key may consist of: "!" (33) up to "}" (125), that is printable ASCII
+// without the space and "~". Every existing key was typed from this set.
+constexpr bool IsKeyCharacter(char32_t c) noexcept { return c > 32 && c < 126; }
+
+// True when `text` is a whole key as it can be typed: at most six characters, each a key
+// character. Empty counts: it stands for the key "0".
+constexpr bool IsKeyText(std::u32string_view text) noexcept
+{
+    return text.size() <= MaxKeyLength && std::ranges::all_of(text, IsKeyCharacter);
+}
+
+} // namespace tessivo::derivation
