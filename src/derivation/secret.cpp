@@ -2,18 +2,33 @@
 
 namespace tessivo::derivation {
 
-void Wipe(std::u32string& secret) noexcept
+namespace {
+
+// Through a volatile pointer: a plain fill of memory about to be freed or cleared is dead
+// code the optimiser is free to remove.
+template <typename Char> void overwrite(Char* data, std::size_t size) noexcept
 {
-    // Earlier, longer contents may still sit past size(); growing to the capacity makes
-    // those characters ours to overwrite without reallocating.
-    secret.resize(secret.capacity());
-    // Through a volatile pointer: a plain fill of a string about to be cleared is dead code
-    // the optimiser is free to remove.
-    volatile char32_t* chars = secret.data();
-    for (std::size_t i = 0; i < secret.size(); ++i) {
+    volatile Char* chars = data;
+    for (std::size_t i = 0; i < size; ++i) {
         chars[i] = 0;
     }
+}
+
+// Earlier, longer contents may still sit past size(); growing to the capacity makes those
+// characters ours to overwrite without reallocating.
+template <typename String> void wipeString(String& secret) noexcept
+{
+    secret.resize(secret.capacity());
+    overwrite(secret.data(), secret.size());
     secret.clear();
 }
+
+} // namespace
+
+void Wipe(std::u32string& secret) noexcept { wipeString(secret); }
+
+void Wipe(std::string& secret) noexcept { wipeString(secret); }
+
+void Wipe(std::span<char> secret) noexcept { overwrite(secret.data(), secret.size()); }
 
 } // namespace tessivo::derivation
