@@ -1,0 +1,179 @@
+#include "key_reader.h"
+
+#include "secret.h"
+
+#include <cerrno>
+#include <csignal>
+#include <termios.h>
+#include <unistd.h>
+
+namespace tessivo::cli {
+
+namespace {
+
+constexpr std::string_view Prompt = "Key: ";
+
+// The signals that end a program waiting at a prompt; each would otherwise leave the
+// terminal without echo for the shell that comes back.
+constexpr std::array<int, 4> EndingSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// What the signal handler puts back, set before it is installed.
+int g_terminal = -1;
+termios g_echoing{};
+char* g_line = nullptr;
+std::size_t g_lineSize = 0;
+
+void restoreAndDie(int signal)
+{
+    tcsetattr(g_terminal, TCSANOW, &g_echoing);
+    [[maybe_unused]] const auto written = write(g_terminal, "\n", 1);
+    volatile char* line = g_line;
+    for (std::size_t i = 0; i < g_lineSize; ++i) {
+        line[i] = 0;
+    }
+    // The handler was reset on entry: once it returns, the signal does what it would have.
+    raise(signal);
+}
+
+bool writeAll(int fd, std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t written = write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+template <typename Call> int retryInterrupted(Call call)
+{
+    int result = 0;
+    do {
+        result = call();
+    } while (result != 0 && errno == EINTR);
+    return result;
+}
+
+} // namespace
+
+KeyLine::~KeyLine() { derivation::Wipe(buffer_); }
+
+// Friend of KeyLine: fills it byte by byte.
+class KeyReading {
+public:
+    // One byte at a time, so that nothing past the line is taken from a shared input.
+    static KeyRead readLine(int fd, KeyLine& line)
+    {
+        bool anything = false;
+        bool lineEnd = false;
+        char c = 0;
+        for (;;) {
+            const ssize_t got = read(fd, &c, 1);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                return KeyRead::Failed;
+            }
+            if (got == 0) {
+                break;
+            }
+            anything = true;
+            if (c == '\n') {
+                lineEnd = true;
+                break;
+            }
+            if (line.size_ == line.buffer_.size()) {
+                line.tooLong_ = true;
+                break;
+            }
+            line.buffer_[line.size_++] = c;
+        }
+        c = 0;
+        if (!anything) {
+            return KeyRead::NoLine;
+        }
+        if (lineEnd && line.size_ > 0 && line.buffer_[line.size_ - 1] == '\r') {
+            line.buffer_[--line.size_] = 0;
+        }
+        return KeyRead::Line;
+    }
+
+    static KeyRead readFromTerminal(int fd, KeyLine& line)
+    {
+        termios echoing{};
+        if (tcgetattr(fd, &echoing) != 0) {
+            return KeyRead::Failed;
+        }
+        g_terminal = fd;
+        g_echoing = echoing;
+        g_line = line.buffer_.data();
+        g_lineSize = line.buffer_.size();
+
+        struct sigaction restoring {};
+        restoring.sa_handler = restoreAndDie;
+        restoring.sa_flags = static_cast<int>(SA_RESETHAND);
+        sigemptyset(&restoring.sa_mask);
+        for (const int signal : EndingSignals) {
+            sigaddset(&restoring.sa_mask, signal);
+        }
+        std::array<struct sigaction, EndingSignals.size()> previous{};
+        for (std::size_t i = 0; i < EndingSignals.size(); ++i) {
+            sigaction(EndingSignals[i], nullptr, &previous[i]);
+            // An ignored hang-up (nohup) stays ignored.
+            if (previous[i].sa_handler != SIG_IGN) {
+                sigaction(EndingSignals[i], &restoring, nullptr);
+            }
+        }
+        const auto restoreHandlers = [&previous] {
+            for (std::size_t i = 0; i < EndingSignals.size(); ++i) {
+                sigaction(EndingSignals[i], &previous[i], nullptr);
+            }
+        };
+
+        termios quiet = echoing;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL);
+        // Flushing drops anything typed ahead of the prompt: it was shown as it was typed.
+        termios check{};
+        if (retryInterrupted([&] { return tcsetattr(fd, TCSAFLUSH, &quiet); }) != 0 ||
+            tcgetattr(fd, &check) != 0 || (check.c_lflag & ECHO) != 0) {
+            tcsetattr(fd, TCSANOW, &echoing);
+            restoreHandlers();
+            return KeyRead::Failed;
+        }
+
+        // The prompt goes to the terminal the key is typed on; standard error only when that
+        // was opened for reading alone.
+        if (!writeAll(fd, Prompt)) {
+            writeAll(STDERR_FILENO, Prompt);
+        }
+        const KeyRead result = readLine(fd, line);
+        const int readError = errno;
+        if (line.tooLong_) {
+            tcflush(fd, TCIFLUSH); // the rest of the line must not reach the shell
+        }
+        retryInterrupted([&] { return tcsetattr(fd, TCSANOW, &echoing); });
+        // The Enter that ended the line was not echoed either.
+        if (!writeAll(fd, "\n")) {
+            writeAll(STDERR_FILENO, "\n");
+        }
+        restoreHandlers();
+        errno = readError;
+        return result;
+    }
+};
+
+KeyRead ReadKey(KeyLine& line)
+{
+    if (isatty(STDIN_FILENO) == 0) {
+        return KeyReading::readLine(STDIN_FILENO, line);
+    }
+    return KeyReading::readFromTerminal(STDIN_FILENO, line);
+}
+
+} // namespace tessivo::cli

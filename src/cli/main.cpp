@@ -1,0 +1,288 @@
+#include "engine.h"
+#include "genera.h"
+#include "key_characters.h"
+#include "key_reader.h"
+#include "process_hardening.h"
+#include "secret.h"
+#include "utf8.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <getopt.h>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+namespace {
+
+namespace derivation = tessivo::derivation;
+namespace cli = tessivo::cli;
+
+constexpr const char* Program = "tessivo-cli";
+
+constexpr const char* Usage =
+    "Usage: tessivo-cli [--number] --length N SITE USER\n"
+    "       tessivo-cli --help | --version\n"
+    "\n"
+    "Prints the password Tessivo's window makes for SITE and USER (the texts of its site and\n"
+    "user boxes; either may be \"\", not both). The key is asked for on the terminal without\n"
+    "echo, or read from the first line of standard input when that is not a terminal; an\n"
+    "empty key is \"0\". Keys hold at most 6 of the characters ! to }.\n"
+    "\n"
+    "  -l, --length N   the password's length, 1 to 14 (required)\n"
+    "  -n, --number     digits (Number mode) instead of letters (Alphabet mode)\n"
+    "      --help       show this text and exit\n"
+    "      --version    show the version and exit\n"
+    "\n"
+    "Exit status: 0 a password was printed, 1 Number mode gives no digits for these inputs\n"
+    "or the password could not be written, 2 a usage error or refused input.\n"
+    "See tessivo-cli(1).\n";
+
+// As many characters as the window's site and user boxes take, counted as they count them:
+// in UTF-16 units, so a character beyond U+FFFF takes two.
+constexpr std::size_t NameBoxMaxLength = 19;
+
+enum Status { Printed = 0, NoPassword = 1, Refused = 2 };
+
+int refuse(const char* message)
+{
+    std::fprintf(stderr, "%s: %s\n", Program, message);
+    return Refused;
+}
+
+int usageError(const char* message)
+{
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", Program, message, Program);
+    return Refused;
+}
+
+std::size_t utf16Length(std::u32string_view text)
+{
+    std::size_t units = 0;
+    for (const char32_t c : text) {
+        units += c > 0xFFFF ? 2 : 1;
+    }
+    return units;
+}
+
+// The text of a site or user argument, or the reason it cannot be one, already reported.
+std::optional<std::u32string> nameArgument(const char* argument, const char* what)
+{
+    auto text = cli::DecodeUtf8(argument);
+    if (!text) {
+        std::fprintf(stderr, "%s: the %s is not valid UTF-8\n", Program, what);
+        return std::nullopt;
+    }
+    if (utf16Length(*text) > NameBoxMaxLength) {
+        std::fprintf(stderr, "%s: the %s is longer than the window's box takes (%zu characters)\n",
+                     Program, what, NameBoxMaxLength);
+        return std::nullopt;
+    }
+    return text;
+}
+
+struct Request {
+    std::u32string seed;
+    int length = 0;
+    derivation::Mode mode = derivation::Mode::Alphabet;
+};
+
+// The request on the command line, or the status to end with: 0 after --help or --version.
+// Options may come before, between or after the operands; "--" ends them.
+std::optional<Request> parseArguments(int argc, char* argv[], int& status)
+{
+    enum LongOnly { Help = 256, Version };
+    static const option options[] = {
+        {"length", required_argument, nullptr, 'l'},
+        {"number", no_argument, nullptr, 'n'},
+        {"help", no_argument, nullptr, Help},
+        {"version", no_argument, nullptr, Version},
+        {nullptr, 0, nullptr, 0},
+    };
+    // "-": operands arrive in order as option 1, whatever POSIXLY_CORRECT says; ":": a
+    // missing option argument is told from an unknown option, and getopt prints nothing.
+    constexpr const char* shortOptions = "-:l:n";
+    opterr = 0;
+    status = Refused;
+    Request request;
+    const char* lengthText = nullptr;
+    std::string operands[2];
+    int operandCount = 0;
+    const auto operand = [&](const char* text) {
+        if (operandCount < 2) {
+            operands[operandCount] = text;
+        }
+        ++operandCount;
+    };
+    int option = 0;
+    while ((option = getopt_long(argc, argv, shortOptions, options, nullptr)) != -1) {
+        switch (option) {
+        case 1:
+            operand(optarg);
+            break;
+        case 'l':
+            lengthText = optarg;
+            break;
+        case 'n':
+            request.mode = derivation::Mode::Number;
+            break;
+        case Help:
+            std::fputs(Usage, stdout);
+            status = Printed;
+            return std::nullopt;
+        case Version:
+            std::puts("tessivo-cli " TESSIVO_VERSION);
+            status = Printed;
+            return std::nullopt;
+        case ':':
+            usageError(optopt == 'l' || optopt == 0 ? "--length needs a value, 1 to 14"
+                                                    : "an option needs a value");
+            return std::nullopt;
+        default: {
+            const std::string unknown = optopt != 0 ? std::string("-") + static_cast<char>(optopt)
+                                                    : std::string(argv[optind - 1]);
+            std::fprintf(stderr, "%s: unknown option '%s'\nTry '%s --help'.\n", Program,
+                         unknown.c_str(), Program);
+            return std::nullopt;
+        }
+        }
+    }
+    for (int i = optind; i < argc; ++i) {
+        operand(argv[i]);
+    }
+
+    if (operandCount != 2) {
+        usageError("give the site and the user, two texts (\"\" for an empty one)");
+        return std::nullopt;
+    }
+    if (lengthText == nullptr) {
+        usageError("--length is required: the password's length, 1 to 14");
+        return std::nullopt;
+    }
+    const auto site = nameArgument(operands[0].c_str(), "site name");
+    const auto user = nameArgument(operands[1].c_str(), "user name");
+    if (!site || !user) {
+        return std::nullopt;
+    }
+    request.seed = *site + *user;
+    if (request.seed.empty()) {
+        refuse("give a site name or a user name (not both \"\"): the password is made from them");
+        return std::nullopt;
+    }
+    const auto lengthChars = cli::DecodeUtf8(lengthText);
+    const auto length = lengthChars ? derivation::ParseLength(*lengthChars) : std::nullopt;
+    if (!length) {
+        refuse("the password length must be a whole number from 1 to 14");
+        return std::nullopt;
+    }
+    request.length = *length;
+    return request;
+}
+
+// The key's sum, or nullopt once the refusal is reported. The key's characters exist only
+// in `line`, which wipes itself, and in the text wiped here.
+std::optional<int> readKeySum()
+{
+    cli::KeyLine line;
+    switch (cli::ReadKey(line)) {
+    case cli::KeyRead::Line:
+        break;
+    case cli::KeyRead::NoLine:
+        refuse("no key: standard input ended before its first line (an empty line is the key 0)");
+        return std::nullopt;
+    case cli::KeyRead::Failed:
+        std::fprintf(stderr, "%s: could not read the key: %s\n", Program, std::strerror(errno));
+        return std::nullopt;
+    }
+
+    std::u32string key;
+    key.reserve(line.bytes().size());
+    for (const char byte : line.bytes()) {
+        key.push_back(static_cast<unsigned char>(byte));
+    }
+    const bool accepted = !line.tooLong() && derivation::IsKeyText(key);
+    const int sum = derivation::KeySum(key.empty() ? std::u32string_view(U"0") : key);
+    derivation::Wipe(key);
+    if (!accepted) {
+        refuse("the key may hold at most 6 characters, each one of ! to } (printable ASCII "
+               "without space and ~); nothing else is left out or changed");
+        return std::nullopt;
+    }
+    return sum;
+}
+
+// The password and its line end on standard output, unbuffered so no copy stays behind.
+bool writePassword(const std::u32string& password)
+{
+    std::string bytes;
+    bytes.reserve(password.size() * 4 + 1);
+    cli::AppendUtf8(bytes, password);
+    bytes.push_back('\n');
+    std::string_view rest = bytes;
+    bool written = true;
+    while (!rest.empty()) {
+        const ssize_t count = write(STDOUT_FILENO, rest.data(), rest.size());
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            written = false;
+            break;
+        }
+        rest.remove_prefix(static_cast<std::size_t>(count));
+    }
+    const int writeError = errno;
+    derivation::Wipe(bytes);
+    if (!written) {
+        std::fprintf(stderr, "%s: could not write the password: %s\n", Program,
+                     std::strerror(writeError));
+    }
+    return written;
+}
+
+int run(int argc, char* argv[])
+{
+    int status = Refused;
+    const auto request = parseArguments(argc, argv, status);
+    if (!request) {
+        return status;
+    }
+    const auto keySum = readKeySum();
+    if (!keySum) {
+        return Refused;
+    }
+
+    std::u32string password =
+        derivation::Derive(request->seed, *keySum, request->length, request->mode);
+    if (password.empty()) {
+        refuse("in Number mode this length gives no password for this site and user; choose a "
+               "longer --length, or leave out --number");
+        return NoPassword;
+    }
+    const auto weakness =
+        derivation::ClassifyKeySum(*keySum, static_cast<int>(request->seed.size()));
+    if (weakness != derivation::WeakKey::None) {
+        const std::string_view reason = derivation::WeakKeyReason(weakness);
+        std::fprintf(stderr,
+                     "%s: warning: this key gives an easily guessed password for this site and "
+                     "user: %.*s. For new accounts, choose another key.\n",
+                     Program, static_cast<int>(reason.size()), reason.data());
+    }
+    const bool written = writePassword(password);
+    derivation::Wipe(password);
+    return written ? Printed : NoPassword;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    derivation::HardenProcess(Program);
+    const int status = run(argc, argv);
+    if (std::fflush(stdout) != 0 && status == Printed) {
+        return NoPassword;
+    }
+    return status;
+}
