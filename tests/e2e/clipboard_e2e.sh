@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The real program on a real X server: typed into with the keyboard alone, its password read
 # back from the real X clipboard, and what each way out does to the clipboard and the
-# selection, watched as it happens.
-#   clipboard_e2e.sh PATH-TO-TESSIVO PATH-TO-SELECTION-WATCH
+# selection, watched as it happens; and tessivo-cli printing the same passwords.
+#   clipboard_e2e.sh PATH-TO-TESSIVO PATH-TO-SELECTION-WATCH PATH-TO-TESSIVO-CLI
 set -euo pipefail
 
 program=$1
 watch=$2
+cli=$3
 expected=rmiego0rmiego0 # google.it + mario, key Ab3$, length 14, letters
 title="Tessivo 1.2$(printf '%45s' '')by Vandro 33"
 
@@ -128,6 +129,22 @@ sleep 0.3
 since "$before" | grep -q '^CLIPBOARD none$' && fail "Esc emptied the clipboard"
 since "$before" | grep -q '^CLIPBOARD destroyed$' || fail "the clipboard did not stay with the program until its end"
 
+echo "-- tessivo-cli prints the window's passwords for the same inputs, in letters and in digits"
+# The key goes in on standard input, as a script would give it.
+cli_password() {
+    printf '%s\n' "$EXAMPLE_KEY" | "$cli" "$@" --length "$EXAMPLE_LENGTH" "$EXAMPLE_SITE" "$EXAMPLE_USER"
+}
+start_and_generate
+letters=$(cli_password) || fail "tessivo-cli refused the example"
+[ "$letters" = "$(clipboard)" ] || fail "tessivo-cli printed '$letters', the window made '$(clipboard)'"
+digits=$(cli_password --number) || fail "tessivo-cli refused the example in Number mode"
+xdotool key alt Right Return Right Return # Modify, Selection, Number
+xdotool key Return # ZEPH, from the key box that has the focus again
+for _ in $(seq 50); do [ "$(clipboard)" = "$digits" ] && break; sleep 0.1; done
+[ "$(clipboard)" = "$digits" ] || fail "tessivo-cli printed '$digits', the window made '$(clipboard)' in Number mode"
+xdotool key alt Right Right Return # Esc
+wait_for_exit Esc
+
 echo "-- no copy of the key is left in memory after CANC"
 # Each run starts afresh: whether a stale copy survives depends on how the heap happens to be
 # laid out, and a leak seen in one run of four must not slip through. Keys differ per run and
@@ -187,4 +204,4 @@ rm -rf "$userdir"
 
 grep -i -E 'warning|critical|fatal' "$work/program.log" && fail "the program complained on its output"
 grep -F -e 'Ab3$' -e "$expected" -e 'Kx4%p' "$work/program.log" && fail "the program wrote a secret to its output"
-echo "7 passed, 0 failed"
+echo "8 passed, 0 failed"

@@ -20,18 +20,24 @@ start_private_x_server() {
     chmod 700 "$work"
 }
 
-# Types the example everyone can check by hand into the main window WINDOW with the keyboard
-# alone, and presses Enter in the key box: site google.it, user mario, length 14, key Ab3$
-# (letters: rmiego0rmiego0).
+# The example everyone can check by hand (letters: rmiego0rmiego0), for the window and for
+# tessivo-cli alike.
+EXAMPLE_SITE=google.it
+EXAMPLE_USER=mario
+EXAMPLE_LENGTH=14
+EXAMPLE_KEY='Ab3$'
+
+# Types the example into the main window WINDOW with the keyboard alone, and presses Enter in
+# the key box.
 #   type_example WINDOW
 type_example() {
     xdotool windowfocus --sync "$1"
-    xdotool type --delay 30 'google.it'
+    xdotool type --delay 30 "$EXAMPLE_SITE"
     xdotool key Tab
-    xdotool type --delay 30 'mario'
+    xdotool type --delay 30 "$EXAMPLE_USER"
     xdotool key Tab ctrl+a
-    xdotool type --delay 30 '14'
+    xdotool type --delay 30 "$EXAMPLE_LENGTH"
     xdotool key Tab
-    xdotool type --delay 30 'Ab3$'
+    xdotool type --delay 30 "$EXAMPLE_KEY"
     xdotool key Return
 }
