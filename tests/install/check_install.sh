@@ -15,7 +15,7 @@ fail() {
     exit 1
 }
 
-for tool in cmake desktop-file-validate appstreamcli file groff Xvfb xdotool xprop; do
+for tool in cmake desktop-file-validate appstreamcli file groff readelf Xvfb xdotool xprop; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh test)"
 done
 
@@ -67,6 +67,13 @@ for page in "$prefix"/share/man/man1/*.1.gz; do
     warnings=$(gzip -dc "$page" | groff -man -Tutf8 -ww -z 2>&1)
     [ -z "$warnings" ] || fail "${page#"$prefix"/} has faults: $warnings"
 done
+
+# The command-line program beside it, of the same version, runs where Qt is not installed.
+cli=$prefix/bin/tessivo-cli
+[ -x "$cli" ] || fail "no program bin/tessivo-cli"
+! readelf -d "$cli" | grep -q 'NEEDED.*libQt' || fail "bin/tessivo-cli links Qt"
+[ "$("$cli" --version)" = "$("$program" --version | sed 's/^tessivo /tessivo-cli /')" ] \
+    || fail "bin/tessivo-cli says '$("$cli" --version)', bin/$program_name '$("$program" --version)'"
 
 icon=$(entry Icon)
 [ "$icon" = "$app_id" ] || fail "Icon=$icon; the icon is named after the application, $app_id"
