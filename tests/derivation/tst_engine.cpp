@@ -6,7 +6,10 @@
 #include <QTest>
 
 #include <iconv.h>
+
+#include <algorithm>
 #include <random>
+#include <span>
 #include <stdexcept>
 
 using tessivo::derivation::AnsiCode;
@@ -276,18 +279,32 @@ void TestEngine::alphabetPasswordsHaveTheAskedLengthAndNeverTheLastCharacter()
     }
 }
 
-void TestEngine::wipeOverwritesEveryCharacterItHeld()
+namespace {
+
+// Secrets as the window keeps them (u32string) and as the command line reads and writes them.
+template <typename String> void checkWipedInPlace()
 {
-    std::u32string secret(40, U'k'); // longer than any small-string buffer
-    secret.resize(3);                // the tail still holds key characters
+    String secret(40, 'k'); // longer than any small-string buffer
+    secret.resize(3);       // the tail still holds key characters
     const std::size_t capacity = secret.capacity();
-    const char32_t* buffer = secret.data();
+    const auto* buffer = secret.data();
     tessivo::derivation::Wipe(secret);
     QVERIFY(secret.empty());
     QCOMPARE(secret.data(), buffer); // wiped in place, not freed elsewhere unwiped
     for (std::size_t i = 0; i < capacity; ++i) {
         QVERIFY2(buffer[i] == 0, qPrintable(QStringLiteral("character %1 survived").arg(i)));
     }
+}
+
+} // namespace
+
+void TestEngine::wipeOverwritesEveryCharacterItHeld()
+{
+    checkWipedInPlace<std::u32string>();
+    checkWipedInPlace<std::string>();
+    char line[] = "Ab3$\r\n";
+    tessivo::derivation::Wipe(std::span<char>(line));
+    QVERIFY(std::ranges::all_of(line, [](char c) { return c == 0; }));
 }
 
 void TestEngine::weakKeys_data()
