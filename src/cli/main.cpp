@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -36,8 +37,8 @@ constexpr const char* Usage =
     "      --help       show this text and exit\n"
     "      --version    show the version and exit\n"
     "\n"
-    "Exit status: 0 a password was printed, 1 Number mode gives no digits for these inputs\n"
-    "or the password could not be written, 2 a usage error or refused input.\n"
+    "Exit status: 0 a password was printed; 1 Number mode gives no digits for these inputs,\n"
+    "or the key could not be read or the password written; 2 a usage error or refused input.\n"
     "See tessivo-cli(1).\n";
 
 // As many characters as the window's site and user boxes take, counted as they count them:
@@ -108,19 +109,12 @@ std::optional<Request> parseArguments(int argc, char* argv[], int& status)
     status = Refused;
     Request request;
     const char* lengthText = nullptr;
-    std::string operands[2];
-    int operandCount = 0;
-    const auto operand = [&](const char* text) {
-        if (operandCount < 2) {
-            operands[operandCount] = text;
-        }
-        ++operandCount;
-    };
+    std::vector<const char*> operands;
     int option = 0;
     while ((option = getopt_long(argc, argv, shortOptions, options, nullptr)) != -1) {
         switch (option) {
         case 1:
-            operand(optarg);
+            operands.push_back(optarg);
             break;
         case 'l':
             lengthText = optarg;
@@ -137,12 +131,13 @@ std::optional<Request> parseArguments(int argc, char* argv[], int& status)
             status = Printed;
             return std::nullopt;
         case ':':
-            usageError(optopt == 'l' || optopt == 0 ? "--length needs a value, 1 to 14"
-                                                    : "an option needs a value");
+            usageError("--length needs a value, 1 to 14"); // the only option that takes one
             return std::nullopt;
         default: {
+            // Without what follows "=": someone trying --key=... would see the key repeated.
+            const std::string_view given = argv[optind - 1];
             const std::string unknown = optopt != 0 ? std::string("-") + static_cast<char>(optopt)
-                                                    : std::string(argv[optind - 1]);
+                                                    : std::string(given.substr(0, given.find('=')));
             std::fprintf(stderr, "%s: unknown option '%s'\nTry '%s --help'.\n", Program,
                          unknown.c_str(), Program);
             return std::nullopt;
@@ -150,10 +145,10 @@ std::optional<Request> parseArguments(int argc, char* argv[], int& status)
         }
     }
     for (int i = optind; i < argc; ++i) {
-        operand(argv[i]);
+        operands.push_back(argv[i]);
     }
 
-    if (operandCount != 2) {
+    if (operands.size() != 2) {
         usageError("give the site and the user, two texts (\"\" for an empty one)");
         return std::nullopt;
     }
@@ -161,8 +156,8 @@ std::optional<Request> parseArguments(int argc, char* argv[], int& status)
         usageError("--length is required: the password's length, 1 to 14");
         return std::nullopt;
     }
-    const auto site = nameArgument(operands[0].c_str(), "site name");
-    const auto user = nameArgument(operands[1].c_str(), "user name");
+    const auto site = nameArgument(operands[0], "site name");
+    const auto user = nameArgument(operands[1], "user name");
     if (!site || !user) {
         return std::nullopt;
     }
@@ -181,19 +176,21 @@ std::optional<Request> parseArguments(int argc, char* argv[], int& status)
     return request;
 }
 
-// The key's sum, or nullopt once the refusal is reported. The key's characters exist only
-// in `line`, which wipes itself, and in the text wiped here.
-std::optional<int> readKeySum()
+// The key's sum, or nullopt and the status to end with once the reason is reported. The
+// key's characters exist only in `line`, which wipes itself, and in the text wiped here.
+std::optional<int> readKeySum(int& status)
 {
+    status = Refused;
     cli::KeyLine line;
     switch (cli::ReadKey(line)) {
     case cli::KeyRead::Line:
         break;
     case cli::KeyRead::NoLine:
-        refuse("no key: standard input ended before its first line (an empty line is the key 0)");
+        refuse("no key: the input ended before a line did (an empty line is the key 0)");
         return std::nullopt;
     case cli::KeyRead::Failed:
         std::fprintf(stderr, "%s: could not read the key: %s\n", Program, std::strerror(errno));
+        status = NoPassword;
         return std::nullopt;
     }
 
@@ -206,8 +203,8 @@ std::optional<int> readKeySum()
     const int sum = derivation::KeySum(key.empty() ? std::u32string_view(U"0") : key);
     derivation::Wipe(key);
     if (!accepted) {
-        refuse("the key may hold at most 6 characters, each one of ! to } (printable ASCII "
-               "without space and ~); nothing else is left out or changed");
+        refuse("key refused: a key holds at most 6 characters, each one of ! to } (printable "
+               "ASCII without the space and ~)");
         return std::nullopt;
     }
     return sum;
@@ -249,9 +246,9 @@ int run(int argc, char* argv[])
     if (!request) {
         return status;
     }
-    const auto keySum = readKeySum();
+    const auto keySum = readKeySum(status);
     if (!keySum) {
-        return Refused;
+        return status;
     }
 
     std::u32string password =
