@@ -136,10 +136,14 @@ std::optional<Request> parseArguments(int argc, char* argv[], int& status)
         default: {
             // Without what follows "=": someone trying --key=... would see the key repeated.
             const std::string_view given = argv[optind - 1];
-            const std::string unknown = optopt != 0 ? std::string("-") + static_cast<char>(optopt)
-                                                    : std::string(given.substr(0, given.find('=')));
-            std::fprintf(stderr, "%s: unknown option '%s'\nTry '%s --help'.\n", Program,
-                         unknown.c_str(), Program);
+            const std::string unknown = given.starts_with("--")
+                                            ? std::string(given.substr(0, given.find('=')))
+                                            : std::string("-") + static_cast<char>(optopt);
+            // getopt tells a known option given a value it does not take by its letter.
+            const char* what =
+                given.starts_with("--") && optopt != 0 ? "takes no value" : "is unknown";
+            std::fprintf(stderr, "%s: option '%s' %s\nTry '%s --help'.\n", Program, unknown.c_str(),
+                         what, Program);
             return std::nullopt;
         }
         }
