@@ -30,7 +30,7 @@ for library in libqt6widgets6 libqt6gui6 libqt6core6; do
     grep -q "$library" <<<"$depends" || fail "the package does not depend on $library: '$depends'"
 done
 contents=$(dpkg-deb -c "$package")
-for path in ./usr/bin/tessivo ./usr/share/applications/$app_id.desktop \
+for path in ./usr/bin/tessivo ./usr/bin/tessivo-cli ./usr/share/applications/$app_id.desktop \
     ./usr/share/metainfo/$app_id.metainfo.xml \
     ./usr/share/icons/hicolor/32x32/apps/$app_id.png \
     ./usr/share/icons/hicolor/scalable/apps/$app_id.svg \
