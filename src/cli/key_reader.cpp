@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <span>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,20 +18,19 @@ constexpr std::string_view Prompt = "Key: ";
 // terminal without echo for the shell that comes back.
 constexpr std::array<int, 4> EndingSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
-// What the signal handler puts back, set before it is installed.
-int g_terminal = -1;
-termios g_echoing{};
-char* g_line = nullptr;
-std::size_t g_lineSize = 0;
+// What the signal handler puts back and wipes, set before it is installed: a handler reaches
+// nothing but globals.
+struct {
+    int terminal = -1;
+    termios echoing{};
+    std::span<char> line;
+} g_beforePrompt;
 
 void restoreAndDie(int signal)
 {
-    tcsetattr(g_terminal, TCSANOW, &g_echoing);
-    [[maybe_unused]] const auto written = write(g_terminal, "\n", 1);
-    volatile char* line = g_line;
-    for (std::size_t i = 0; i < g_lineSize; ++i) {
-        line[i] = 0;
-    }
+    tcsetattr(g_beforePrompt.terminal, TCSANOW, &g_beforePrompt.echoing);
+    [[maybe_unused]] const auto written = write(g_beforePrompt.terminal, "\n", 1);
+    derivation::Wipe(g_beforePrompt.line);
     // The handler was reset on entry: once it returns, the signal does what it would have.
     raise(signal);
 }
@@ -110,10 +110,9 @@ public:
         if (tcgetattr(fd, &echoing) != 0) {
             return KeyRead::Failed;
         }
-        g_terminal = fd;
-        g_echoing = echoing;
-        g_line = line.buffer_.data();
-        g_lineSize = line.buffer_.size();
+        g_beforePrompt.terminal = fd;
+        g_beforePrompt.echoing = echoing;
+        g_beforePrompt.line = line.buffer_;
 
         struct sigaction restoring {};
         restoring.sa_handler = restoreAndDie;

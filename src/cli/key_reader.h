@@ -13,6 +13,8 @@ public:
     KeyLine() = default;
     KeyLine(const KeyLine&) = delete;
     KeyLine& operator=(const KeyLine&) = delete;
+    KeyLine(KeyLine&&) = delete;
+    KeyLine& operator=(KeyLine&&) = delete;
     ~KeyLine();
 
     [[nodiscard]] std::string_view bytes() const { return {buffer_.data(), size_}; }

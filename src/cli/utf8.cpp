@@ -23,15 +23,15 @@ std::optional<std::u32string> DecodeUtf8(std::string_view bytes)
         unsigned char high = 0xBF;
         if (lead >= 0xC2 && lead <= 0xDF) {
             following = 1;
-            c = lead & 0x1Fu;
+            c = lead & 0x1FU;
         } else if (lead >= 0xE0 && lead <= 0xEF) {
             following = 2;
-            c = lead & 0x0Fu;
+            c = lead & 0x0FU;
             low = lead == 0xE0 ? 0xA0 : low;
             high = lead == 0xED ? 0x9F : high;
         } else if (lead >= 0xF0 && lead <= 0xF4) {
             following = 3;
-            c = lead & 0x07u;
+            c = lead & 0x07U;
             low = lead == 0xF0 ? 0x90 : low;
             high = lead == 0xF4 ? 0x8F : high;
         } else {
@@ -47,7 +47,7 @@ std::optional<std::u32string> DecodeUtf8(std::string_view bytes)
             }
             low = 0x80;
             high = 0xBF;
-            c = (c << 6) | (next & 0x3Fu);
+            c = (c << 6) | (next & 0x3FU);
         }
         text.push_back(c);
         i += following + 1;
