@@ -53,6 +53,7 @@ int main(int argc, char* argv[])
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
 
+    tessivo::forms::ChoosePlatform();
     QApplication application(argc, argv);
     tessivo::forms::SetUpApplication(application);
 

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# The real program under window managers that get asked to maximise, resize, go full screen,
+# minimise and close it: it must live through every request and keep its size. Under X11 with
+# Openbox, and under a Wayland compositor (Weston, headless) where it must choose XWayland,
+# whose window manager obeys such requests even for a window of fixed size. Without an X
+# server that answers it must still start, on Wayland.
+#   window_manager_e2e.sh PATH-TO-TESSIVO
+set -euo pipefail
+
+program=$1
+for tool in Xvfb xdotool xprop wmctrl openbox weston Xwayland; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/setup.sh test)"; exit 1; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    for log in "$work"/*.log; do echo "--- $log"; cat "$log"; done
+    exit 1
+}
+
+# shellcheck source=../support/x11_session.sh
+source "$(dirname "$0")/../support/x11_session.sh"
+
+start_program() {
+    "$program" >"$work/program.log" 2>&1 &
+    program_pid=$!
+    pids+=("$program_pid")
+    window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tessivo 1\.2 ' | head -n 1) ||
+        fail "the main window did not appear"
+}
+
+size() { xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p'; }
+
+# Sends each request to the window manager and checks, once it has been dealt with, that the
+# program runs on at its first size.
+#   survive_requests WHERE
+survive_requests() {
+    local first request
+    first=$(size)
+    [ "${first%x*}" = 433 ] || fail "$1: the window is $first wide, not 433"
+    for request in maximise resize fullscreen minimise; do
+        case $request in
+            maximise) wmctrl -i -r "$window" -b add,maximized_vert,maximized_horz ;;
+            resize) wmctrl -i -r "$window" -e 0,10,10,800,600 ;;
+            fullscreen) wmctrl -i -r "$window" -b add,fullscreen ;;
+            minimise) xdotool windowminimize "$window"; sleep 0.5; wmctrl -i -a "$window" ;;
+        esac
+        sleep 0.8
+        kill -0 "$program_pid" 2>/dev/null || fail "$1: the program died on a $request request"
+        [ "$(size)" = "$first" ] || fail "$1: after a $request request the window is $(size), not $first"
+    done
+}
+
+echo "-- X11 with Openbox: every request survived, the size kept, closing ends the program"
+start_private_x_server "$work" || exit 1
+pids+=("$XVFB_PID")
+openbox >"$work/openbox.log" 2>&1 &
+pids+=("$!")
+sleep 0.5
+start_program
+survive_requests Openbox
+wmctrl -i -c "$window"
+for _ in $(seq 50); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$program_pid" 2>/dev/null && fail "closing the window did not end the program"
+wait "$program_pid" || fail "the program exited with an error after its window was closed"
+
+echo "-- Wayland (Weston) with XWayland: the program runs on X11 and keeps its size"
+unset QT_QPA_PLATFORM DISPLAY
+weston --backend=headless-backend.so --socket=tessivo-wayland --idle-time=0 --xwayland \
+    --no-config >"$work/weston.log" 2>&1 &
+pids+=("$!")
+for _ in $(seq 100); do grep -q 'xserver listening on display' "$work/weston.log" && break; sleep 0.1; done
+display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/weston.log")
+[ -n "$display" ] || fail "Weston offered no XWayland display"
+export WAYLAND_DISPLAY=tessivo-wayland DISPLAY=$display
+start_program # found through the X server: the program chose XWayland
+survive_requests Weston
+
+echo "-- Wayland alone: with no X server answering, the program starts on Wayland"
+kill "$program_pid"
+wait "$program_pid" 2>/dev/null || true
+DISPLAY=:65000 "$program" >"$work/wayland-alone.log" 2>&1 &
+program_pid=$!
+pids+=("$program_pid")
+sleep 3
+kill -0 "$program_pid" 2>/dev/null || fail "the program did not start on Wayland alone"
+echo "3 passed, 0 failed"
