@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""Listens on the accessibility bus while a key is typed, corrected, pasted and typed over in
-the real program's key box: the box must stay an announced password field, and no event may
-carry a key character. Run inside a session bus of its own, on an X server with no other
+"""Listens on the accessibility bus while a key is typed, corrected, pasted, typed over and
+undone in the real program's key box: the box must stay an announced password field, and no
+event may carry a key character. Run inside a session bus of its own, on an X server with no other
 program (accessibility_e2e.sh sets that up).
     key_over_accessibility.py PATH-TO-TESSIVO
 """
