@@ -53,8 +53,10 @@ protected:
             return false;
         }
         auto* window = qobject_cast<QWidget*>(watched);
-        if (window != nullptr && window->isWindow() &&
-            window->minimumSize() == window->maximumSize()) {
+        // Menus and lists that pop up size themselves; only windows a window manager frames.
+        const bool framed = window != nullptr && (window->windowType() == Qt::Window ||
+                                                  window->windowType() == Qt::Dialog);
+        if (framed && window->minimumSize() == window->maximumSize()) {
             QMetaObject::invokeMethod(
                 window, [window] { keepFixedSize(*window); }, Qt::QueuedConnection);
         }
