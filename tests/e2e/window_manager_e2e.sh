@@ -54,7 +54,8 @@ survive_requests() {
             fullscreen) wmctrl -i -r "$window" -b add,fullscreen ;;
             minimise) xdotool windowminimize "$window"; sleep 0.5; wmctrl -i -a "$window" ;;
         esac
-        sleep 0.8
+        sleep 0.5
+        for _ in $(seq 30); do [ "$(size)" = "$first" ] && break; sleep 0.1; done
         kill -0 "$program_pid" 2>/dev/null || fail "$1: the program died on a $request request"
         [ "$(size)" = "$first" ] || fail "$1: after a $request request the window is $(size), not $first"
     done
