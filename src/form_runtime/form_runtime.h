@@ -28,6 +28,12 @@ struct Form {
 // X11 has a second clipboard, the primary selection, filled by merely selecting text.
 enum class ClipboardMode { Clipboard, Selection };
 
+// A clipboard's text, and whether it carries the mark that asks clipboard histories to skip it.
+struct ClipboardText {
+    Text text;
+    bool secret = false;
+};
+
 class FormRuntime {
 public:
     FormRuntime() = default;
@@ -51,9 +57,17 @@ public:
     // Puts `text` on the clipboard as plain text. The only text Tessivo ever puts there is a
     // password, so it is always marked as a secret that clipboard histories should skip.
     virtual void clipboardSetText(const Text& text) = 0;
-    // True while the clipboard (or the selection) holds `text`, or a part of it, put there by
-    // this program; false when empty or once another program has put something there.
+    // True while the clipboard (or the selection) holds exactly `text`, whoever put it there
+    // (a clipboard manager may have taken it over), or a part of it put there by this program.
     [[nodiscard]] virtual bool clipboardHolds(const Text& text, ClipboardMode mode) const = 0;
+    // The clipboard's (or the selection's) text now, whoever put it there; empty when none.
+    [[nodiscard]] virtual ClipboardText clipboardText(ClipboardMode mode) const = 0;
+    // Puts `content` on the clipboard (or the selection), marked as a secret only if it was.
+    virtual void clipboardPutBack(const ClipboardText& content, ClipboardMode mode) = 0;
+    // Lets other programs, clipboard managers above all, act on the clipboard and the selection
+    // for a moment, a second at most; over early once either has changed hands, or once what
+    // this program put there has been read and nobody has asked again shortly after.
+    virtual void clipboardWait() = 0;
 
     // A modal message with one OK button and no icon, titled "Tessivo"; returns when dismissed.
     virtual void msgBox(const Text& message) = 0;

@@ -3,15 +3,19 @@
 #include "qt_forms.h"
 #include "qt_text.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QTimer>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
 
 namespace tessivo::forms {
@@ -37,19 +41,31 @@ bool platformTracksOwnership()
     return platform != u"offscreen" && platform != u"minimal";
 }
 
+// The formats that ask clipboard histories and sync services to keep a text out.
+#if defined(Q_OS_WIN)
+const QString SecretFormat = QStringLiteral(
+    "application/x-qt-windows-mime;value=\"ExcludeClipboardContentFromMonitorProcessing\"");
+#elif defined(Q_OS_MACOS)
+const QString SecretFormat = QStringLiteral("application/x-nspasteboard-concealed-type");
+#else
+const QString SecretFormat = QStringLiteral("x-kde-passwordManagerHint");
+#endif
+
+std::unique_ptr<QMimeData> plainText(const QString& text)
+{
+    auto data = std::make_unique<QMimeData>();
+    data->setText(text);
+    return data;
+}
+
 } // namespace
 
 std::unique_ptr<QMimeData> secretText(const QString& text)
 {
-    auto data = std::make_unique<QMimeData>();
-    data->setText(text);
-    // Clipboard histories and sync services honour these and keep the password out.
+    auto data = plainText(text);
 #if defined(Q_OS_WIN)
     const QByteArray dwordZero(4, '\0');
-    data->setData(
-        QStringLiteral(
-            "application/x-qt-windows-mime;value=\"ExcludeClipboardContentFromMonitorProcessing\""),
-        QByteArray(1, '\0'));
+    data->setData(SecretFormat, QByteArray(1, '\0'));
     data->setData(
         QStringLiteral("application/x-qt-windows-mime;value=\"CanIncludeInClipboardHistory\""),
         dwordZero);
@@ -57,12 +73,51 @@ std::unique_ptr<QMimeData> secretText(const QString& text)
         QStringLiteral("application/x-qt-windows-mime;value=\"CanUploadToCloudClipboard\""),
         dwordZero);
 #elif defined(Q_OS_MACOS)
-    data->setData(QStringLiteral("application/x-nspasteboard-concealed-type"), QByteArray());
+    data->setData(SecretFormat, QByteArray());
 #else
-    data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+    data->setData(SecretFormat, QByteArrayLiteral("secret"));
 #endif
     return data;
 }
+
+namespace {
+
+bool markedSecret(const QMimeData& data)
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return data.hasFormat(SecretFormat);
+#else
+    return data.data(SecretFormat) == "secret";
+#endif
+}
+
+// Notices another program reading this program's X11 clipboard or selection.
+class SelectionReads final : public QAbstractNativeEventFilter {
+public:
+    explicit SelectionReads(QTimer& quiet)
+        : m_quiet(quiet)
+    {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    Q_DISABLE_COPY_MOVE(SelectionReads)
+    ~SelectionReads() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) override
+    {
+        // The X11 core protocol's SelectionRequest; the top bit only tells a sent event.
+        constexpr std::uint8_t SelectionRequest = 30;
+        if (eventType == "xcb_generic_event_t" &&
+            (*static_cast<const std::uint8_t*>(message) & 0x7fU) == SelectionRequest) {
+            m_quiet.start();
+        }
+        return false; // Qt still answers it
+    }
+
+private:
+    QTimer& m_quiet;
+};
+
+} // namespace
 
 QtFormRuntime::QtFormRuntime(QWidget& form, QtForms& forms, MessageService& messages)
     : m_form(form)
@@ -133,16 +188,76 @@ bool QtFormRuntime::clipboardHolds(const Text& text, ClipboardMode mode) const
         return false;
     }
     const QClipboard::Mode qtMode = toQt(mode);
-    const bool owned =
-        qtMode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
-    // Not owning it on a platform that tracks ownership means another program has put
-    // something there since: that is the user's, leave it alone without even reading it.
-    if (!owned && platformTracksOwnership()) {
+    const QString held = clipboard->text(qtMode);
+    const QString password = toQString(text);
+    if (held.isEmpty()) {
         return false;
     }
-    // A part counts: selecting or copying some of a shown password leaves just that part.
-    const QString held = clipboard->text(qtMode);
-    return !held.isEmpty() && toQString(text).contains(held);
+    // Whoever holds it now, the password is the password: a clipboard manager takes it over.
+    if (held == password) {
+        return true;
+    }
+    // A part counts only while it is ours: selecting or copying some of the shown password
+    // leaves just that part, but another program's text may be a part of it by chance.
+    const bool owned =
+        qtMode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
+    return (owned || !platformTracksOwnership()) && password.contains(held);
+}
+
+ClipboardText QtFormRuntime::clipboardText(ClipboardMode mode) const
+{
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!exists(*clipboard, mode)) {
+        return {};
+    }
+    const QMimeData* data = clipboard->mimeData(toQt(mode));
+    if (data == nullptr || !data->hasText()) {
+        return {};
+    }
+    return {toText(data->text()), markedSecret(*data)};
+}
+
+void QtFormRuntime::clipboardPutBack(const ClipboardText& content, ClipboardMode mode)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (exists(*clipboard, mode)) {
+        const QString text = toQString(content.text);
+        clipboard->setMimeData((content.secret ? secretText(text) : plainText(text)).release(),
+                               toQt(mode));
+    }
+}
+
+// Clipboard managers fetch a new content up to half a second late (some poll), and refill an
+// emptied clipboard about as late. A read is followed by more (the formats, then the text), so
+// only a short quiet after one ends the wait.
+void QtFormRuntime::clipboardWait()
+{
+    if (!platformTracksOwnership()) {
+        return; // the clipboard lives in this process: nobody else can act on it
+    }
+    constexpr int MostMs = 1000;
+    constexpr int QuietMs = 150;
+    QEventLoop loop;
+    QTimer most;
+    most.setSingleShot(true);
+    QTimer quiet;
+    quiet.setSingleShot(true);
+    quiet.setInterval(QuietMs);
+    QObject::connect(&most, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // Only another program taking it over counts: emptying it was this program's own doing.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    QObject::connect(clipboard, &QClipboard::changed, &loop, [&loop, clipboard](auto mode) {
+        const bool owned =
+            mode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
+        const QMimeData* data = clipboard->mimeData(mode);
+        if (!owned && data != nullptr && !data->formats().isEmpty()) {
+            loop.quit();
+        }
+    });
+    const SelectionReads reads(quiet);
+    most.start(MostMs);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void QtFormRuntime::msgBox(const Text& message) { m_messages.show(&m_form, toQString(message)); }

@@ -36,6 +36,9 @@ public:
     void clipboardClear(ClipboardMode mode) override;
     void clipboardSetText(const Text& text) override;
     [[nodiscard]] bool clipboardHolds(const Text& text, ClipboardMode mode) const override;
+    [[nodiscard]] ClipboardText clipboardText(ClipboardMode mode) const override;
+    void clipboardPutBack(const ClipboardText& content, ClipboardMode mode) override;
+    void clipboardWait() override;
     void msgBox(const Text& message) override;
     void beep() override;
     void show(Form form) override;

@@ -52,11 +52,15 @@ public:
 private:
     void setMode(std::int16_t z);
     void warnOfWeakKey(derivation::WeakKey weakness);
+    [[nodiscard]] bool holdsOwnPassword(forms::ClipboardMode mode) const;
+    void rememberClipboard();
     void clearOwnPassword();
 
     forms::FormRuntime& m_runtime;
     derivation::Form1Variables m_vars;
     std::set<forms::Text> m_warnedSeeds; // site + user texts already warned of a weak key
+    // The clipboard as it was before Tessivo's first password went on it: the user's own.
+    forms::ClipboardText m_before;
 };
 
 } // namespace tessivo::main_window

@@ -85,6 +85,17 @@ void TestQtFormRuntime::passwordOnTheClipboardIsMarkedSecret()
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     QCOMPARE(data->text(), u"uomglzai"_s);
     QCOMPARE(data->data(u"x-kde-passwordManagerHint"_s), QByteArrayLiteral("secret"));
+
+    // What was there before goes back as it was: the user's own text stays unmarked.
+    for (const bool secret : {false, true}) {
+        const tessivo::forms::ClipboardText before{U"mine", secret};
+        runtime.clipboardPutBack(before, ClipboardMode::Clipboard);
+        const tessivo::forms::ClipboardText read = runtime.clipboardText(ClipboardMode::Clipboard);
+        QCOMPARE(read.text, before.text);
+        QCOMPARE(read.secret, secret);
+    }
+    QGuiApplication::clipboard()->setText(u"theirs"_s);
+    QVERIFY(!runtime.clipboardText(ClipboardMode::Clipboard).secret);
 }
 
 void TestQtFormRuntime::formsLiveOnceAndEndWithTheLast()

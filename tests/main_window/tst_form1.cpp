@@ -222,52 +222,85 @@ void TestForm1::cancellaClearsFieldsAndKeyOnly()
 void TestForm1::waysOut_data()
 {
     QTest::addColumn<QString>("way");
-    QTest::addColumn<bool>("otherProgramCopied");
-    QTest::addColumn<bool>("ends");
+    QTest::addColumn<QString>("before");         // the clipboard before the first generation
+    QTest::addColumn<QString>("manager");        // "takes over", "refills" an emptied clipboard
+    QTest::addColumn<QString>("since");          // what happens after the generation
     QTest::addColumn<QString>("clipboardAfter"); // "" means emptied
 
-    QTest::newRow("END empties the clipboard") << u"END"_s << false << true << u""_s;
+    const QString password = u"rmiego0rmiego0"_s;
+    QTest::newRow("END empties the clipboard") << u"END"_s << u""_s << u""_s << u""_s << u""_s;
+    QTest::newRow("close box empties the clipboard")
+        << u"close"_s << u""_s << u""_s << u""_s << u""_s;
+    QTest::newRow("Esc keeps the password") << u"Esc"_s << u""_s << u""_s << u""_s << password;
     QTest::newRow("END keeps what another program copied")
-        << u"END"_s << true << true << u"theirs"_s;
-    QTest::newRow("Esc keeps the password") << u"Esc"_s << false << true << u"rmiego0rmiego0"_s;
-    QTest::newRow("close box empties the clipboard") << u"close"_s << false << false << u""_s;
-    QTest::newRow("END empties a clipboard holding part of the password")
-        << u"END-part"_s << false << true << u""_s;
+        << u"END"_s << u"mine"_s << u""_s << u"theirs"_s << u"theirs"_s;
     QTest::newRow("close box keeps what another program copied")
-        << u"close"_s << true << false << u"theirs"_s;
+        << u"close"_s << u""_s << u"refills"_s << u"theirs"_s << u"theirs"_s;
+    QTest::newRow("END empties a clipboard holding part of the password")
+        << u"END"_s << u""_s << u""_s << u"part"_s << u""_s;
+    QTest::newRow("END keeps another program's text that is part of the password")
+        << u"END"_s << u""_s << u""_s << u"rmie"_s << u"rmie"_s;
+    QTest::newRow("END puts back what was there before")
+        << u"END"_s << u"mine"_s << u""_s << u""_s << u"mine"_s;
+    QTest::newRow("close box puts back what was there before the first of two passwords")
+        << u"close"_s << u"mine"_s << u"refills"_s << u"again"_s << u"mine"_s;
+    QTest::newRow("END takes the password back from a manager that took it over")
+        << u"END"_s << u"mine"_s << u"takes over"_s << u""_s << u"mine"_s;
+    QTest::newRow("END leaves a notice to a manager that refills the emptied clipboard")
+        << u"END"_s << u""_s << u"refills"_s << u""_s << u"(password removed)"_s;
+    QTest::newRow("close box never puts back the same password from an earlier run")
+        << u"close"_s << password << u"refills"_s << u""_s << u"(password removed)"_s;
 }
 
 void TestForm1::waysOut()
 {
     QFETCH(QString, way);
-    QFETCH(bool, otherProgramCopied);
-    QFETCH(bool, ends);
+    QFETCH(QString, before);
+    QFETCH(QString, manager);
+    QFETCH(QString, since);
     QFETCH(QString, clipboardAfter);
 
     LoadedForm loaded;
+    MemoryFormRuntime& runtime = loaded.runtime;
+    if (!before.isEmpty()) {
+        runtime.otherProgramCopies(before.toStdU32String());
+    }
     loaded.fill(U"google.it", U"mario", U"Ab3$", U"14");
     loaded.form.Genera();
+    const std::u32string password = runtime.clipboard.text;
     // Selecting the shown password puts it into the X11 selection too.
-    loaded.runtime.selection = {loaded.runtime.clipboard.text, false, false, true};
-    if (otherProgramCopied) {
-        loaded.runtime.otherProgramCopies(U"theirs");
+    runtime.selection = {password, false, false, true};
+    if (manager == u"takes over") {
+        runtime.otherProgramCopies(password);
+    } else if (manager == u"refills") {
+        runtime.whileWaiting([&runtime, password] {
+            if (runtime.clipboard.empty) {
+                runtime.otherProgramCopies(password); // its newest entry
+            }
+        });
+    }
+    if (since == u"part") {
+        // Copying a selected part of the shown password leaves just that part.
+        runtime.clipboard.text.resize(4);
+    } else if (since == u"again") {
+        loaded.form.Genera();
+    } else if (!since.isEmpty()) {
+        runtime.otherProgramCopies(since.toStdU32String());
     }
 
-    if (way == u"END-part") {
-        // Copying a selected part of the shown password leaves just that part.
-        loaded.runtime.clipboard.text.resize(4);
-    }
-    if (way.startsWith(u"END")) {
+    if (way == u"END") {
         loaded.form.ComEnd_Click();
     } else if (way == u"Esc") {
         loaded.form.Esc_Click();
     } else {
         loaded.form.Form_Unload();
     }
-    QCOMPARE(loaded.runtime.ends, ends ? 1 : 0);
-    QCOMPARE(show(loaded.runtime.clipboard.text), clipboardAfter);
-    QCOMPARE(loaded.runtime.clipboard.empty, clipboardAfter.isEmpty());
-    QCOMPARE(loaded.runtime.selection.empty, way != u"Esc");
+    QCOMPARE(runtime.ends, way == u"close" ? 0 : 1);
+    QCOMPARE(show(runtime.clipboard.text), clipboardAfter);
+    QCOMPARE(runtime.clipboard.empty, clipboardAfter.isEmpty());
+    // Only the password itself is marked: what goes back is the user's.
+    QCOMPARE(runtime.clipboard.secret, clipboardAfter == show(password));
+    QCOMPARE(runtime.selection.empty, way != u"Esc");
 }
 
 void TestForm1::unloadWipesTheSecrets()

@@ -63,7 +63,22 @@ void MemoryFormRuntime::clipboardSetText(const forms::Text& text)
 bool MemoryFormRuntime::clipboardHolds(const forms::Text& text, forms::ClipboardMode mode) const
 {
     const Clipboard& b = board(mode);
-    return b.ours && !b.empty && !b.text.empty() && text.find(b.text) != forms::Text::npos;
+    if (b.empty || b.text.empty()) {
+        return false;
+    }
+    return b.text == text || (b.ours && text.find(b.text) != forms::Text::npos);
+}
+
+forms::ClipboardText MemoryFormRuntime::clipboardText(forms::ClipboardMode mode) const
+{
+    const Clipboard& b = board(mode);
+    return {b.text, b.secret};
+}
+
+void MemoryFormRuntime::clipboardPutBack(const forms::ClipboardText& content,
+                                         forms::ClipboardMode mode)
+{
+    board(mode) = Clipboard{content.text, false, content.secret, true};
 }
 
 void MemoryFormRuntime::otherProgramCopies(const forms::Text& text, forms::ClipboardMode mode)

@@ -33,6 +33,14 @@ public:
     void clipboardSetText(const forms::Text& text) override;
     [[nodiscard]] bool clipboardHolds(const forms::Text& text,
                                       forms::ClipboardMode mode) const override;
+    [[nodiscard]] forms::ClipboardText clipboardText(forms::ClipboardMode mode) const override;
+    void clipboardPutBack(const forms::ClipboardText& content, forms::ClipboardMode mode) override;
+    void clipboardWait() override
+    {
+        if (m_otherPrograms) {
+            m_otherPrograms();
+        }
+    }
     void msgBox(const forms::Text& message) override { messages.push_back(message); }
     void beep() override { ++beeps; }
     void show(forms::Form form) override { shown.emplace_back(form.name); }
@@ -42,6 +50,9 @@ public:
     // What another program does to the clipboard.
     void otherProgramCopies(const forms::Text& text,
                             forms::ClipboardMode mode = forms::ClipboardMode::Clipboard);
+
+    // What other programs, a clipboard manager say, do while Tessivo waits for them.
+    void whileWaiting(std::function<void()> act) { m_otherPrograms = std::move(act); }
 
     // Runs whenever a text box's content changes, as a real box reports its edits.
     void onTextChanged(std::function<void(std::string_view box)> handler)
@@ -66,6 +77,7 @@ private:
     const Clipboard& board(forms::ClipboardMode mode) const;
 
     std::function<void(std::string_view)> m_changed;
+    std::function<void()> m_otherPrograms;
 };
 
 } // namespace tessivo::testing
