@@ -11,11 +11,13 @@ run_packages=(
     qt6-base-dev
     fonts-liberation2 fonts-dejavu-core
 )
-# The real program under Xvfb (heard over the accessibility bus, under a window manager and
-# under a Wayland compositor), the fuzzers, the install tree (groff reads its manual pages)
-# and the Debian package (lintian judges it, binutils' readelf checks the program's hardening).
+# The real program under Xvfb (with real clipboard managers, heard over the accessibility bus,
+# under a window manager and under a Wayland compositor), the fuzzers, the install tree (groff
+# reads its manual pages) and the Debian package (lintian judges it, binutils' readelf checks
+# the program's hardening).
 test_packages=(
     xvfb xclip xdotool x11-utils libx11-dev libxfixes-dev python3 util-linux
+    parcellite xfce4-clipman gpaste-2
     dbus-daemon at-spi2-core python3-pyatspi
     openbox wmctrl weston xwayland qt6-wayland
     clang libclang-rt-14-dev

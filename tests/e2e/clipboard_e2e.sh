@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program on a real X server: typed into with the keyboard alone, its password read
 # back from the real X clipboard, and what each way out does to the clipboard and the
-# selection, watched as it happens; and tessivo-cli printing the same passwords.
+# selection, watched as it happens, then the same ways out under real clipboard managers; and
+# tessivo-cli printing the same passwords.
 #   clipboard_e2e.sh PATH-TO-TESSIVO PATH-TO-SELECTION-WATCH PATH-TO-TESSIVO-CLI
 set -euo pipefail
 
@@ -11,7 +12,7 @@ cli=$3
 expected=rmiego0rmiego0 # google.it + mario, key Ab3$, length 14, letters
 title="Tessivo 1.2$(printf '%45s' '')by Vandro 33"
 
-for tool in Xvfb xdotool xclip xprop python3 setpriv; do
+for tool in Xvfb xdotool xclip xprop python3 setpriv dbus-daemon parcellite xfce4-clipman gpaste-client; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/setup.sh test)"; exit 1; }
 done
 
@@ -20,8 +21,10 @@ server_pid=
 program_pid=
 holder_pid=
 watch_pid=
+manager_pid=
+bus_pid=
 cleanup() {
-    for pid in $program_pid $holder_pid $watch_pid $server_pid; do
+    for pid in $program_pid $holder_pid $manager_pid $bus_pid $watch_pid $server_pid; do
         kill "$pid" 2>/dev/null || true
     done
     wait 2>/dev/null || true
@@ -49,7 +52,7 @@ server_pid=$XVFB_PID
 
 "$watch" >"$work/selections.log" &
 watch_pid=$!
-for _ in $(seq 50); do grep -q ready "$work/selections.log" && break; sleep 0.1; done
+for _ in $(seq 50); do grep -q ready "$work/selections.log" 2>/dev/null && break; sleep 0.1; done
 
 clipboard() { xclip -o -selection clipboard 2>/dev/null || true; }
 selection() { xclip -o -selection primary 2>/dev/null || true; }
@@ -78,6 +81,28 @@ wait_for_exit() {
 press_end() {
     xdotool key "$@" space
     wait_for_exit END
+}
+
+# The close box, as a window manager passes it on.
+close_window() {
+    "$watch" close "$window"
+    wait_for_exit "the close box"
+}
+
+# Copies TEXT as another program would, which then serves the clipboard until it is ended.
+copy() {
+    stop_holder
+    printf '%s' "$1" | xclip -quiet -i -selection clipboard >/dev/null 2>&1 &
+    holder_pid=$!
+    for _ in $(seq 30); do [ "$(clipboard)" = "$1" ] && return 0; sleep 0.1; done
+    fail "could not copy '$1'"
+}
+
+stop_holder() {
+    [ -n "$holder_pid" ] || return 0
+    kill "$holder_pid" 2>/dev/null || true
+    wait "$holder_pid" 2>/dev/null || true
+    holder_pid=
 }
 
 echo "-- the title bar shows the window's title exactly"
@@ -111,14 +136,10 @@ since "$before" | grep -q '^PRIMARY none$' || fail "END did not empty the select
 
 echo "-- END keeps what another program copied after the password"
 start_and_generate
-printf 'theirs' | xclip -quiet -i -selection clipboard >/dev/null 2>&1 &
-holder_pid=$!
-for _ in $(seq 30); do [ "$(clipboard)" = theirs ] && break; sleep 0.1; done
+copy theirs
 press_end Tab Tab Tab # from the key box: ZEPH, CANC, END
 [ "$(clipboard)" = theirs ] || fail "END destroyed the user's clipboard ('$(clipboard)')"
-kill "$holder_pid" 2>/dev/null || true
-wait "$holder_pid" 2>/dev/null || true
-holder_pid=
+stop_holder
 
 echo "-- Esc ends the program without emptying the clipboard"
 start_and_generate
@@ -202,6 +223,90 @@ wait "$program_pid" 2>/dev/null || true
 program_pid=
 rm -rf "$userdir"
 
-grep -i -E 'warning|critical|fatal' "$work/program.log" && fail "the program complained on its output"
-grep -F -e 'Ab3$' -e "$expected" -e 'Kx4%p' "$work/program.log" && fail "the program wrote a secret to its output"
-echo "8 passed, 0 failed"
+# A clipboard manager as Debian ships it, with a fresh home (so an empty history) and a session
+# bus of its own; the program itself keeps the bare session.
+start_manager() {
+    local home=$work/$1
+    mkdir -p "$home"
+    dbus-daemon --session --nofork --print-address=3 3>"$home/bus" >/dev/null 2>&1 &
+    bus_pid=$!
+    for _ in $(seq 50); do [ -s "$home/bus" ] && break; sleep 0.1; done
+    local -a command=("$1")
+    case $1 in
+        parcellite) command=(parcellite --no-icon) ;;
+        gpaste) command=(/usr/libexec/gpaste/gpaste-daemon) ;;
+    esac
+    HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_CACHE_HOME=$home/cache \
+        DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$home/bus") "${command[@]}" >"$home/log" 2>&1 &
+    manager_pid=$!
+    sleep 1.5
+    kill -0 "$manager_pid" 2>/dev/null || fail "$1 did not start: $(cat "$home/log")"
+}
+
+stop_manager() {
+    kill "$manager_pid" "$bus_pid" 2>/dev/null || true
+    wait "$manager_pid" "$bus_pid" 2>/dev/null || true
+    manager_pid=
+    bus_pid=
+}
+
+# What the clipboard holds SECONDS after the program has ended.
+settled() {
+    sleep "$1"
+    clipboard
+}
+
+# What each manager leaves once the password is gone, and which ways out are tried under it:
+# parcellite refills an emptied clipboard with its newest entry and xfce4-clipman takes the
+# clipboard over from whoever filled it, so both get the notice, or what was there before;
+# GPaste refills only a clipboard emptied on purpose, not one that went with its program.
+#   manager|ways out|with nothing before|with "mine" before
+managers=(
+    "parcellite|end close theirs|(password removed)|mine"
+    "xfce4-clipman|end theirs|(password removed)|"
+    "gpaste|end||"
+)
+checks=0
+for row in "${managers[@]}"; do
+    IFS='|' read -r manager ways after_nothing after_mine <<<"$row"
+    start_manager "$manager"
+    for way in $ways; do
+        case $way in
+            end)
+                echo "-- $manager: END leaves no password, with nothing on the clipboard before"
+                start_and_generate
+                sleep 0.6 # the manager has it in its history by now
+                press_end Tab Tab Tab
+                left=$(settled 3)
+                [ "$left" = "$after_nothing" ] || fail "$manager: END left '$left' on the clipboard"
+                ;;
+            close)
+                echo "-- $manager: the close box puts back what was on the clipboard before"
+                copy mine
+                start_and_generate
+                sleep 0.6
+                close_window
+                left=$(settled 3)
+                [ "$left" = "$after_mine" ] || fail "$manager: the close box left '$left' on the clipboard"
+                ;;
+            theirs)
+                echo "-- $manager: END keeps what was copied after the password"
+                start_and_generate
+                copy theirs
+                press_end Tab Tab Tab
+                left=$(settled 1)
+                [ "$left" = theirs ] || fail "$manager: END did not keep the text copied since ('$left')"
+                ;;
+        esac
+        checks=$((checks + 1))
+    done
+    stop_manager
+    stop_holder
+done
+
+# xfce4-clipman never answers the request Qt sends at exit to hand a selection over to a
+# clipboard manager; Qt says so after waiting 5 s. The handing over is Qt's, not the program's.
+grep -v 'Unable to receive an event from the clipboard manager' "$work/program.log" |
+    grep -i -E 'warning|critical|fatal' && fail "the program complained on its output"
+grep -F -e 'Ab3$' -e "$expected" -e 'Kx4%' "$work/program.log" && fail "the program wrote a secret to its output"
+echo "$((8 + checks)) passed, 0 failed"
