@@ -27,6 +27,8 @@ QClipboard::Mode toQt(ClipboardMode mode)
     return mode == ClipboardMode::Selection ? QClipboard::Selection : QClipboard::Clipboard;
 }
 
+std::size_t indexOf(QClipboard::Mode mode) { return mode == QClipboard::Selection ? 1 : 0; }
+
 // Only X11 has a selection beside the clipboard; elsewhere there is nothing to hold or clear.
 bool exists(const QClipboard& clipboard, ClipboardMode mode)
 {
@@ -172,6 +174,7 @@ void QtFormRuntime::clipboardClear(ClipboardMode mode)
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (exists(*clipboard, mode)) {
         clipboard->clear(toQt(mode));
+        m_touched.at(indexOf(toQt(mode))) = Touch::Emptied;
     }
 }
 
@@ -179,6 +182,7 @@ void QtFormRuntime::clipboardSetText(const Text& text)
 {
     QGuiApplication::clipboard()->setMimeData(secretText(toQString(text)).release(),
                                               QClipboard::Clipboard);
+    m_touched.at(indexOf(QClipboard::Clipboard)) = Touch::None;
 }
 
 bool QtFormRuntime::clipboardHolds(const Text& text, ClipboardMode mode) const
@@ -224,40 +228,60 @@ void QtFormRuntime::clipboardPutBack(const ClipboardText& content, ClipboardMode
         const QString text = toQString(content.text);
         clipboard->setMimeData((content.secret ? secretText(text) : plainText(text)).release(),
                                toQt(mode));
+        m_touched.at(indexOf(toQt(mode))) = Touch::Filled;
     }
 }
 
 // Clipboard managers fetch a new content up to half a second late (some poll), and refill an
-// emptied clipboard about as late. A read is followed by more (the formats, then the text), so
-// only a short quiet after one ends the wait.
+// emptied clipboard about as late; xfce4-clipman refills the selection later than the
+// clipboard. A read is followed by more (the formats, then the text), so only a short quiet
+// after one counts as read.
 void QtFormRuntime::clipboardWait()
 {
+    const std::array<Touch, 2> touched = m_touched;
+    m_touched.fill(Touch::None);
     if (!platformTracksOwnership()) {
         return; // the clipboard lives in this process: nobody else can act on it
     }
+    std::array<bool, 2> answered{touched[0] == Touch::None, touched[1] == Touch::None};
     constexpr int MostMs = 1000;
     constexpr int QuietMs = 150;
     QEventLoop loop;
+    const auto answer = [&loop, &answered](std::size_t index) {
+        answered.at(index) = true;
+        if (answered[0] && answered[1]) {
+            loop.quit();
+        }
+    };
     QTimer most;
     most.setSingleShot(true);
+    QObject::connect(&most, &QTimer::timeout, &loop, &QEventLoop::quit);
     QTimer quiet;
     quiet.setSingleShot(true);
     quiet.setInterval(QuietMs);
-    QObject::connect(&most, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&quiet, &QTimer::timeout, &loop, [&answer, touched] {
+        for (std::size_t i = 0; i < touched.size(); ++i) {
+            if (touched.at(i) == Touch::Filled) {
+                answer(i);
+            }
+        }
+    });
     // Only another program taking it over counts: emptying it was this program's own doing.
     QClipboard* clipboard = QGuiApplication::clipboard();
-    QObject::connect(clipboard, &QClipboard::changed, &loop, [&loop, clipboard](auto mode) {
+    QObject::connect(clipboard, &QClipboard::changed, &loop, [&answer, clipboard](auto mode) {
         const bool owned =
             mode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
         const QMimeData* data = clipboard->mimeData(mode);
-        if (!owned && data != nullptr && !data->formats().isEmpty()) {
-            loop.quit();
+        if (mode != QClipboard::FindBuffer && !owned && data != nullptr &&
+            !data->formats().isEmpty()) {
+            answer(indexOf(mode));
         }
     });
     const SelectionReads reads(quiet);
     most.start(MostMs);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!answered[0] || !answered[1]) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
 }
 
 void QtFormRuntime::msgBox(const Text& message) { m_messages.show(&m_form, toQString(message)); }

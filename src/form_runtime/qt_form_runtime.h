@@ -3,6 +3,7 @@
 #include "form_runtime.h"
 #include "message_service.h"
 
+#include <array>
 #include <memory>
 
 class QMimeData;
@@ -47,6 +48,11 @@ public:
 
 private:
     template <typename Control> Control& find(std::string_view name) const;
+
+    // What this program last did to the clipboard and the selection that others may answer,
+    // by refilling or taking over what was emptied, or by reading what was filled.
+    enum class Touch { None, Emptied, Filled };
+    std::array<Touch, 2> m_touched{Touch::None, Touch::None};
 
     QWidget& m_form;
     QtForms& m_forms;

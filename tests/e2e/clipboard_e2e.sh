@@ -77,6 +77,15 @@ wait_for_exit() {
     program_pid=
 }
 
+# A double click on the shown password selects it, which puts it into the X11 selection.
+select_password() {
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    local menu_bar=$((HEIGHT - 107))
+    xdotool mousemove --window "$window" 352 $((menu_bar + 44)) click --repeat 2 --delay 80 1
+    for _ in $(seq 30); do [ "$(selection)" = "$expected" ] && return 0; sleep 0.1; done
+    fail "selecting the password did not fill the selection ('$(selection)')"
+}
+
 # Moves the focus to END with the given keys, then presses it with Space.
 press_end() {
     xdotool key "$@" space
@@ -111,12 +120,7 @@ shown=$(xprop -id "$window" _NET_WM_NAME | sed -e 's/^[^"]*"//' -e 's/"$//')
 [ "$shown" = "$title" ] || fail "the title bar shows '$shown'"
 
 echo "-- the selected and the copied password are marked secret; END empties both"
-# A double click on the shown password selects it, which puts it into the X11 selection.
-eval "$(xdotool getwindowgeometry --shell "$window")"
-menu_bar=$((HEIGHT - 107))
-xdotool mousemove --window "$window" 352 $((menu_bar + 44)) click --repeat 2 --delay 80 1
-for _ in $(seq 30); do [ "$(selection)" = "$expected" ] && break; sleep 0.1; done
-[ "$(selection)" = "$expected" ] || fail "selecting the password did not fill the selection ('$(selection)')"
+select_password
 offers_secret_mark() { xclip -o -selection "$1" -t TARGETS 2>/dev/null | grep -qx x-kde-passwordManagerHint; }
 offers_secret_mark primary || fail "the selected password is not marked secret"
 # Ctrl+C in the password box: the clipboard, taken back from another program, is marked too.
@@ -275,10 +279,12 @@ for row in "${managers[@]}"; do
             end)
                 echo "-- $manager: END leaves no password, with nothing on the clipboard before"
                 start_and_generate
-                sleep 0.6 # the manager has it in its history by now
-                press_end Tab Tab Tab
+                select_password
+                sleep 0.6 # the manager has both in its history by now
+                press_end shift+Tab
                 left=$(settled 3)
                 [ "$left" = "$after_nothing" ] || fail "$manager: END left '$left' on the clipboard"
+                [ "$(selection)" != "$expected" ] || fail "$manager: END left the password selected"
                 ;;
             close)
                 echo "-- $manager: the close box puts back what was on the clipboard before"
