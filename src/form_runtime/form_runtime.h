@@ -54,8 +54,8 @@ public:
 
     // Empties the clipboard (or the selection) of all formats.
     virtual void clipboardClear(ClipboardMode mode) = 0;
-    // Puts `text` on the clipboard as plain text. The only text Tessivo ever puts there is a
-    // password, so it is always marked as a secret that clipboard histories should skip.
+    // Puts the password `text` on the clipboard as plain text, marked as a secret that
+    // clipboard histories should skip.
     virtual void clipboardSetText(const Text& text) = 0;
     // True while the clipboard (or the selection) holds exactly `text`, whoever put it there
     // (a clipboard manager may have taken it over), or a part of it put there by this program.
@@ -64,9 +64,9 @@ public:
     [[nodiscard]] virtual ClipboardText clipboardText(ClipboardMode mode) const = 0;
     // Puts `content` on the clipboard (or the selection), marked as a secret only if it was.
     virtual void clipboardPutBack(const ClipboardText& content, ClipboardMode mode) = 0;
-    // Lets other programs, clipboard managers above all, act on the clipboard and the selection
-    // for a moment, a second at most; over early once either has changed hands, or once what
-    // this program put there has been read and nobody has asked again shortly after.
+    // Lets other programs, clipboard managers above all, answer what this program has just
+    // emptied or put back, for a second at most: over early once each emptied one has been
+    // taken over and each one put back taken over or read.
     virtual void clipboardWait() = 0;
 
     // A modal message with one OK button and no icon, titled "Tessivo"; returns when dismissed.
