@@ -17,7 +17,7 @@ run_packages=(
 # the program's hardening).
 test_packages=(
     xvfb xclip xdotool x11-utils libx11-dev libxfixes-dev python3 util-linux
-    parcellite xfce4-clipman gpaste-2
+    parcellite xfce4-clipman gpaste-2 clipit copyq
     dbus-daemon at-spi2-core python3-pyatspi
     openbox wmctrl weston xwayland qt6-wayland
     clang libclang-rt-14-dev

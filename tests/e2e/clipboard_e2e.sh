@@ -12,7 +12,8 @@ cli=$3
 expected=rmiego0rmiego0 # google.it + mario, key Ab3$, length 14, letters
 title="Tessivo 1.2$(printf '%45s' '')by Vandro 33"
 
-for tool in Xvfb xdotool xclip xprop python3 setpriv dbus-daemon parcellite xfce4-clipman gpaste-client; do
+for tool in Xvfb xdotool xclip xprop python3 setpriv dbus-daemon parcellite xfce4-clipman \
+    gpaste-client clipit.real copyq; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/setup.sh test)"; exit 1; }
 done
 
@@ -266,12 +267,16 @@ settled() {
 # What each manager leaves once the password is gone, and which ways out are tried under it:
 # parcellite refills an emptied clipboard with its newest entry and xfce4-clipman takes the
 # clipboard over from whoever filled it, so both get the notice, or what was there before;
-# GPaste refills only a clipboard emptied on purpose, not one that went with its program.
+# GPaste refills only a clipboard emptied on purpose, not one that went with its program;
+# ClipIt refills like parcellite (Debian's `clipit` command only shows that it is deprecated);
+# CopyQ honours the secret mark and never takes the password.
 #   manager|ways out|with nothing before|with "mine" before
 managers=(
     "parcellite|end close theirs|(password removed)|mine"
     "xfce4-clipman|end theirs|(password removed)|"
     "gpaste|end||"
+    "clipit.real|end|(password removed)|"
+    "copyq|end||"
 )
 checks=0
 for row in "${managers[@]}"; do
