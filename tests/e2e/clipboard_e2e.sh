@@ -234,8 +234,8 @@ rm -rf "$userdir"
 # A clipboard manager as Debian ships it, with a fresh home (so an empty history) and a session
 # bus of its own; the program itself keeps the bare session.
 start_manager() {
-    local home=$work/$1
-    mkdir -p "$home"
+    local home
+    home=$(mktemp -d "$work/$1.XXXX")
     dbus-daemon --session --nofork --print-address=3 3>"$home/bus" >/dev/null 2>&1 &
     bus_pid=$!
     for _ in $(seq 50); do [ -s "$home/bus" ] && break; sleep 0.1; done
@@ -281,8 +281,10 @@ managers=(
 checks=0
 for row in "${managers[@]}"; do
     IFS='|' read -r manager ways after_nothing after_mine <<<"$row"
-    start_manager "$manager"
     for way in $ways; do
+        # A fresh manager each time: xfce4-clipman, refilling the clipboard the generation
+        # empties for an instant, may win the race against the new password (see the README).
+        start_manager "$manager"
         case $way in
             end)
                 echo "-- $manager: END leaves no password, with nothing on the clipboard before"
@@ -313,9 +315,9 @@ for row in "${managers[@]}"; do
                 ;;
         esac
         checks=$((checks + 1))
+        stop_manager
+        stop_holder
     done
-    stop_manager
-    stop_holder
 done
 
 # xfce4-clipman never answers the request Qt sends at exit to hand a selection over to a

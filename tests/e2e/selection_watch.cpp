@@ -39,7 +39,9 @@ int main(int argc, char* argv[])
         return 1;
     }
     if (argc == 3 && std::strcmp(argv[1], "close") == 0) {
-        return closeWindow(display, argv[2]);
+        const int status = closeWindow(display, argv[2]);
+        XCloseDisplay(display);
+        return status;
     }
     int eventBase = 0;
     int errorBase = 0;
