@@ -89,7 +89,8 @@ GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars, WeakKey* we
     vars.Pas = std::move(password);
 
     form.setText(LabPassword, vars.H != 0 ? HiddenPassword : vars.Pas);
-    form.clipboardClear(forms::ClipboardMode::Clipboard);
+    // One step, never emptied first: a clipboard manager that refills an empty clipboard
+    // (xfce4-clipman does) could put its own newest entry there in between, over the password.
     form.clipboardSetText(vars.Pas);
     if (weakKey != nullptr) {
         *weakKey = ClassifyKeySum(keySum, static_cast<int>(seed.size()));

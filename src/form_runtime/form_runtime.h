@@ -55,7 +55,8 @@ public:
     // Empties the clipboard (or the selection) of all formats.
     virtual void clipboardClear(ClipboardMode mode) = 0;
     // Puts the password `text` on the clipboard as plain text, marked as a secret that
-    // clipboard histories should skip.
+    // clipboard histories should skip. Whatever the clipboard held, in any format, is gone at
+    // once, without a moment of an empty clipboard in between.
     virtual void clipboardSetText(const Text& text) = 0;
     // True while the clipboard (or the selection) holds exactly `text`, whoever put it there
     // (a clipboard manager may have taken it over), or a part of it put there by this program.

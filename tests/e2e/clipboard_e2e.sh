@@ -149,8 +149,13 @@ press_end Tab Tab Tab # from the key box: ZEPH, CANC, END
 [ "$(clipboard)" = theirs ] || fail "END destroyed the user's clipboard ('$(clipboard)')"
 stop_holder
 
-echo "-- Esc ends the program without emptying the clipboard"
+echo "-- a generation replaces another program's text at once; Esc ends without emptying"
+copy mine
+before=$(mark)
 start_and_generate
+stop_holder
+# A manager that refills an emptied clipboard would put its own entry over the password.
+since "$before" | grep -q '^CLIPBOARD none$' && fail "the generation emptied the clipboard before filling it"
 before=$(mark)
 xdotool key alt Right Right Return # the menu bar's third entry, Esc
 wait_for_exit Esc
