@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "ansi_code.h"
+#include "secret.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -71,10 +72,12 @@ std::u32string Derive(std::u32string_view seed, int keySum, int length, Mode mod
     if (mode == Mode::Alphabet) {
         return joined;
     }
-    if (joined.size() <= DroppedDigits) {
-        return {};
+    std::u32string password;
+    if (joined.size() > DroppedDigits) {
+        password = joined.substr(DroppedDigits, static_cast<std::size_t>(length));
     }
-    return joined.substr(DroppedDigits, static_cast<std::size_t>(length));
+    Wipe(joined); // it holds the password's digits too
+    return password;
 }
 
 WeakKey ClassifyKeySum(int keySum, int seedLength) noexcept
