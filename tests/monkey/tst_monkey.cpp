@@ -168,6 +168,8 @@ public:
 private:
     Form1Window* main() const { return qobject_cast<Form1Window*>(m_forms.loaded("Form1")); }
     QWidget* box(int index) const;
+    std::u32string text(int index) const; // of a text box, or the length box's line
+    std::u32string keyAsGenerated() const;
     std::optional<QString> checkMain(bool fresh) const;
     std::optional<QString> checkGeneration(const QString& clipboardBefore, qsizetype messagesBefore,
                                            const std::optional<std::u32string>& expected,
@@ -190,17 +192,23 @@ QWidget* Session::box(int index) const
     return found;
 }
 
+std::u32string Session::text(int index) const
+{
+    return qobject_cast<QLineEdit*>(box(index))->text().toStdU32String();
+}
+
+// The key the generation about to run uses: an empty key box stands for "0".
+std::u32string Session::keyAsGenerated() const
+{
+    const std::u32string key = text(KeyBoxIndex);
+    return key.empty() ? U"0" : key;
+}
+
 // What the generation about to run must give, from the boxes as they stand; nullopt when it
 // must refuse with a message.
 std::optional<std::u32string> Session::expectedPassword() const
 {
-    const auto text = [this](int index) {
-        return qobject_cast<QLineEdit*>(box(index))->text().toStdU32String();
-    };
-    std::u32string key = text(KeyBoxIndex);
-    if (key.empty()) {
-        key = U"0";
-    }
+    const std::u32string key = keyAsGenerated();
     const std::u32string seed = text(0) + text(1);
     const auto length = tessivo::derivation::ParseLength(text(2));
     if (seed.empty() || !length) {
@@ -218,10 +226,7 @@ std::optional<std::u32string> Session::expectedPassword() const
 // Whether the generation about to run must warn of a weak key: the first time for its seed.
 bool Session::firstWeakKeyOfItsSeed()
 {
-    const auto text = [this](int index) {
-        return qobject_cast<QLineEdit*>(box(index))->text().toStdU32String();
-    };
-    const std::u32string key = text(KeyBoxIndex).empty() ? U"0" : text(KeyBoxIndex);
+    const std::u32string key = keyAsGenerated();
     const std::u32string seed = text(0) + text(1);
     return tessivo::derivation::ClassifyKeySum(tessivo::derivation::KeySum(key),
                                                static_cast<int>(seed.size())) !=
