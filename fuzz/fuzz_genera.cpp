@@ -31,16 +31,16 @@
 
 namespace {
 
-using tessivo::derivation::Cobnumerokey;
-using tessivo::derivation::Form1Variables;
-using tessivo::derivation::Genera;
-using tessivo::derivation::GeneraOutcome;
-using tessivo::derivation::LabPassword;
-using tessivo::derivation::TxtKey;
-using tessivo::derivation::TxtNomesito;
-using tessivo::derivation::TxtUsername;
 using tessivo::forms::ClipboardMode;
 using tessivo::forms::Text;
+using tessivo::main_window::Cobnumerokey;
+using tessivo::main_window::Form1Variables;
+using tessivo::main_window::Genera;
+using tessivo::main_window::GeneraOutcome;
+using tessivo::main_window::LabPassword;
+using tessivo::main_window::TxtKey;
+using tessivo::main_window::TxtNomesito;
+using tessivo::main_window::TxtUsername;
 using tessivo::testing::MemoryFormRuntime;
 using namespace tessivo::fuzzing;
 

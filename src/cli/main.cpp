@@ -1,9 +1,8 @@
 #include "engine.h"
-#include "genera.h"
-#include "key_characters.h"
 #include "key_reader.h"
 #include "process_hardening.h"
 #include "secret.h"
+#include "typed_input.h"
 #include "utf8.h"
 
 #include <cerrno>

@@ -2,15 +2,10 @@
 
 #include "form_names.h"
 #include "genera.h"
-#include "key_mask.h"
 #include "secret.h"
+#include "typed_input.h"
 
 namespace tessivo::main_window {
-
-using derivation::LabPassword;
-using derivation::TxtKey;
-using derivation::TxtNomesito;
-using derivation::TxtUsername;
 
 namespace {
 
@@ -98,7 +93,7 @@ void Form1::Info_Click() { m_runtime.show(forms::Form2Name); }
 
 void Form1::TxtKey_KeyPress(char32_t& code)
 {
-    if (KeyMaskAccepts(code)) {
+    if (derivation::IsKeyCharacter(code)) {
         return; // the box shows it as "*"; `K` follows the box
     }
     if (code == Enter) {
@@ -122,7 +117,7 @@ void Form1::Genera()
 {
     rememberClipboard();
     derivation::WeakKey weakness = derivation::WeakKey::None;
-    if (derivation::Genera(m_runtime, m_vars, &weakness) == derivation::GeneraOutcome::Generated &&
+    if (main_window::Genera(m_runtime, m_vars, &weakness) == GeneraOutcome::Generated &&
         weakness != derivation::WeakKey::None) {
         warnOfWeakKey(weakness);
     }

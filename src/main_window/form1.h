@@ -47,7 +47,7 @@ public:
     void Genera();
     void Cancella();
 
-    [[nodiscard]] const derivation::Form1Variables& variables() const { return m_vars; }
+    [[nodiscard]] const Form1Variables& variables() const { return m_vars; }
 
 private:
     void setMode(std::int16_t z);
@@ -57,7 +57,7 @@ private:
     void clearOwnPassword();
 
     forms::FormRuntime& m_runtime;
-    derivation::Form1Variables m_vars;
+    Form1Variables m_vars;
     std::set<forms::Text> m_warnedSeeds; // site + user texts already warned of a weak key
     // The clipboard as it was before Tessivo's first password went on it: the user's own.
     forms::ClipboardText m_before;

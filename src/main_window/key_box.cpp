@@ -1,7 +1,7 @@
 #include "key_box.h"
 
-#include "key_mask.h"
 #include "qt_text.h"
+#include "typed_input.h"
 
 #include <QKeyEvent>
 #include <QValidator>
@@ -22,9 +22,9 @@ public:
     {
         // Character by character, without a converted copy of the key left behind in freed
         // memory; half of a surrogate pair is never an accepted character.
-        const bool accepted = input.size() <= KeyBoxMaxLength &&
+        const bool accepted = input.size() <= derivation::MaxKeyLength &&
                               std::all_of(input.cbegin(), input.cend(), [](QChar c) {
-                                  return KeyMaskAccepts(char32_t(c.unicode()));
+                                  return derivation::IsKeyCharacter(char32_t(c.unicode()));
                               });
         return accepted ? Acceptable : Invalid;
     }
@@ -41,7 +41,7 @@ KeyBox::KeyBox(QWidget* parent)
     : QLineEdit(parent)
 {
     setEchoMode(QLineEdit::Password);
-    setMaxLength(KeyBoxMaxLength);
+    setMaxLength(derivation::MaxKeyLength); // only as many characters as the key sum reads
     setValidator(new KeyValidator(this));
     setDragEnabled(false);
     setAcceptDrops(true);

@@ -7,8 +7,8 @@
 namespace tessivo::main_window {
 
 // The master key's box. It shows one "*" per character and never lets the key out: no copy,
-// no cut, no drag, no clear text, not even for a moment. Only characters the key mask
-// accepts get in, whether typed, pasted, dropped or composed by an input method.
+// no cut, no drag, no clear text, not even for a moment. Only key characters get in, whether typed,
+// pasted, dropped or composed by an input method.
 class KeyBox final : public QLineEdit {
     Q_OBJECT
 

@@ -38,15 +38,15 @@ struct LoadedForm {
             form.TxtKey_KeyPress(code);
             std::u32string box = runtime.textBoxes["TxtKey"];
             if (code != 0 && code != 13 && box.size() < 6) {
-                runtime.setText(tessivo::derivation::TxtKey, box + code);
+                runtime.setText(tessivo::main_window::TxtKey, box + code);
             }
         }
     }
 
     void fill(std::u32string site, std::u32string user, std::u32string key, std::u32string length)
     {
-        runtime.setText(tessivo::derivation::TxtNomesito, site);
-        runtime.setText(tessivo::derivation::TxtUsername, user);
+        runtime.setText(tessivo::main_window::TxtNomesito, site);
+        runtime.setText(tessivo::main_window::TxtUsername, user);
         runtime.comboBoxes["Cobnumerokey"] = std::move(length);
         typeKey(key);
     }
@@ -184,7 +184,7 @@ void TestForm1::keyFollowsEveryEditOfTheBox()
     QCOMPARE(show(loaded.form.variables().K), QStringLiteral("Ab3$xy"));
 
     // Corrections: what the stars stand for is the key, not what was typed first.
-    loaded.runtime.setText(tessivo::derivation::TxtKey, U"Ab3");
+    loaded.runtime.setText(tessivo::main_window::TxtKey, U"Ab3");
     loaded.typeKey(U"$");
     QCOMPARE(show(loaded.form.variables().K), QStringLiteral("Ab3$"));
     loaded.form.Genera();

@@ -5,13 +5,12 @@
 #include "engine.h"
 #include "form1_window.h"
 #include "form2_window.h"
-#include "genera.h"
-#include "key_mask.h"
 #include "literal_derive.h"
 #include "qt_application.h"
 #include "qt_forms.h"
 #include "qt_typing.h"
 #include "recording_messages.h"
+#include "typed_input.h"
 
 #include <QAction>
 #include <QApplication>
@@ -255,7 +254,7 @@ std::optional<QString> Session::checkMain(bool fresh) const
     if (key->displayText() != QString(key->text().size(), u'*')) {
         return u"the key box shows \""_s + key->displayText() + u"\" in clear"_s;
     }
-    if (!tessivo::main_window::KeyMaskAcceptsText(key->text().toStdU32String())) {
+    if (!tessivo::derivation::IsKeyText(key->text().toStdU32String())) {
         return u"the key box holds a character the mask refuses"_s;
     }
     if (QString::fromStdU32String(vars.K) != key->text()) {

@@ -4,10 +4,8 @@
 #include "form1_fields.h"
 #include "form_runtime.h"
 
-#include <optional>
-#include <string_view>
-
-namespace tessivo::derivation {
+// The main form's generate command.
+namespace tessivo::main_window {
 
 enum class GeneraOutcome {
     Generated,     // password shown (or "OK") and on the clipboard
@@ -16,15 +14,12 @@ enum class GeneraOutcome {
     NoNumberDigits // Number mode gave an empty password: message shown
 };
 
-// The password length typed or chosen in the length box: ASCII digits, leading zeros and
-// surrounding spaces or tabs allowed, value 1..14. Anything else: nullopt.
-std::optional<int> ParseLength(std::u32string_view text) noexcept;
-
 // Generates the password from the main form's fields and variables, shows it (or "OK" when
 // hiding is on) and puts it on the clipboard. An empty key box counts as "0", and becomes "0"
 // once the password is made. When no password can be made, explains why in a message box,
 // leaves the password box empty and every input, the clipboard and `Pas` as they were.
 // When a password is made and `weakKey` is given, it receives how guessable the key makes it.
-GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars, WeakKey* weakKey = nullptr);
+GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars,
+                     derivation::WeakKey* weakKey = nullptr);
 
-} // namespace tessivo::derivation
+} // namespace tessivo::main_window

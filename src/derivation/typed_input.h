@@ -3,8 +3,11 @@
 #include "engine.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
+// What a key and a password length may be, as a user types them: the window and the command
+// line accept and refuse exactly the same input.
 namespace tessivo::derivation {
 
 // The characters a key may consist of: "!" (33) up to "}" (125), that is printable ASCII
@@ -17,5 +20,9 @@ constexpr bool IsKeyText(std::u32string_view text) noexcept
 {
     return text.size() <= MaxKeyLength && std::ranges::all_of(text, IsKeyCharacter);
 }
+
+// The password length typed or chosen in the length box: ASCII digits, leading zeros and
+// surrounding spaces or tabs allowed, value 1..14. Anything else: nullopt.
+std::optional<int> ParseLength(std::u32string_view text) noexcept;
 
 } // namespace tessivo::derivation

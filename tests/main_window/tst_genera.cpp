@@ -1,13 +1,14 @@
 #include "engine.h"
 #include "genera.h"
 #include "memory_form_runtime.h"
+#include "typed_input.h"
 
 #include <QTest>
 
-using tessivo::derivation::Form1Variables;
-using tessivo::derivation::Genera;
-using tessivo::derivation::GeneraOutcome;
 using tessivo::derivation::ParseLength;
+using tessivo::main_window::Form1Variables;
+using tessivo::main_window::Genera;
+using tessivo::main_window::GeneraOutcome;
 using tessivo::testing::MemoryFormRuntime;
 
 Q_DECLARE_METATYPE(std::u32string)

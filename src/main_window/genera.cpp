@@ -2,8 +2,14 @@
 
 #include "engine.h"
 #include "secret.h"
+#include "typed_input.h"
 
-namespace tessivo::derivation {
+namespace tessivo::main_window {
+
+using derivation::Derive;
+using derivation::KeySum;
+using derivation::Mode;
+using derivation::Wipe;
 
 namespace {
 
@@ -16,38 +22,9 @@ const forms::Text NoNumberDigitsMessage =
 const forms::Text HiddenPassword = U"OK";
 const forms::Text DefaultKey = U"0";
 
-bool isBlank(char32_t c) { return c == U' ' || c == U'\t'; }
-
 } // namespace
 
-std::optional<int> ParseLength(std::u32string_view text) noexcept
-{
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    int value = 0;
-    for (const char32_t c : text) {
-        if (c < U'0' || c > U'9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<int>(c - U'0');
-        if (value > MaxPasswordLength) {
-            return std::nullopt; // also keeps a long run of digits from overflowing
-        }
-    }
-    if (value < 1) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars, WeakKey* weakKey)
+GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars, derivation::WeakKey* weakKey)
 {
     form.setText(LabPassword, {});
     const forms::Text site = form.text(TxtNomesito);
@@ -68,7 +45,7 @@ GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars, WeakKey* we
         form.msgBox(NoSeedMessage);
         return GeneraOutcome::NoSeed;
     }
-    const auto length = ParseLength(form.text(Cobnumerokey));
+    const auto length = derivation::ParseLength(form.text(Cobnumerokey));
     if (!length) {
         form.msgBox(BadLengthMessage);
         return GeneraOutcome::BadLength;
@@ -93,9 +70,9 @@ GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars, WeakKey* we
     // (xfce4-clipman does) could put its own newest entry there in between, over the password.
     form.clipboardSetText(vars.Pas);
     if (weakKey != nullptr) {
-        *weakKey = ClassifyKeySum(keySum, static_cast<int>(seed.size()));
+        *weakKey = derivation::ClassifyKeySum(keySum, static_cast<int>(seed.size()));
     }
     return GeneraOutcome::Generated;
 }
 
-} // namespace tessivo::derivation
+} // namespace tessivo::main_window

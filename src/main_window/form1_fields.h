@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // What of the main form `Form1` the generate command reads and writes.
-namespace tessivo::derivation {
+namespace tessivo::main_window {
 
 // The main form's variables. Flags are 16-bit and tested for zero.
 struct Form1Variables {
@@ -21,4 +21,4 @@ inline constexpr forms::TextBox TxtKey{"TxtKey"};
 inline constexpr forms::TextBox LabPassword{"LabPassword"};
 inline constexpr forms::ComboBox Cobnumerokey{"Cobnumerokey"};
 
-} // namespace tessivo::derivation
+} // namespace tessivo::main_window
