@@ -2,24 +2,16 @@
 
 #include "form_runtime.h"
 #include "message_service.h"
+#include "qt_clipboard.h"
 
-#include <array>
-#include <memory>
-
-class QMimeData;
-class QString;
 class QWidget;
 
 namespace tessivo::forms {
 
 class QtForms;
 
-// `text` as clipboard data marked secret, so that clipboard histories and sync services that
-// honour the mark keep it out. Every copy of a password goes through here.
-std::unique_ptr<QMimeData> secretText(const QString& text);
-
 // The form runtime over one real Qt window: controls are the window's children found by
-// object name, the clipboard is the system clipboard, other forms are reached through the
+// object name, the clipboard is a `QtClipboard`, other forms are reached through the
 // program's `QtForms`. A missing control is a defect in the window's definition and stops
 // the program with a message naming it.
 class QtFormRuntime final : public FormRuntime {
@@ -49,14 +41,10 @@ public:
 private:
     template <typename Control> Control& find(std::string_view name) const;
 
-    // What this program last did to the clipboard and the selection that others may answer,
-    // by refilling or taking over what was emptied, or by reading what was filled.
-    enum class Touch { None, Emptied, Filled };
-    std::array<Touch, 2> m_touched{Touch::None, Touch::None};
-
     QWidget& m_form;
     QtForms& m_forms;
     MessageService& m_messages;
+    QtClipboard m_clipboard;
 };
 
 } // namespace tessivo::forms

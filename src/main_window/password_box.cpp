@@ -1,12 +1,11 @@
 #include "password_box.h"
 
-#include "qt_form_runtime.h"
+#include "qt_clipboard.h"
 
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMimeData>
 #include <QScopedValueRollback>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -92,8 +91,7 @@ void PasswordBox::copySecret()
         return;
     }
     const QScopedValueRollback<bool> marked(m_handlingUser, false);
-    QGuiApplication::clipboard()->setMimeData(forms::secretText(selectedText()).release(),
-                                              QClipboard::Clipboard);
+    forms::QtClipboard::copySecret(selectedText());
 }
 
 void PasswordBox::cutSecret()
@@ -109,15 +107,9 @@ void PasswordBox::markOwnCopy(QClipboard::Mode mode)
     if (!m_handlingUser) {
         return;
     }
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    const QMimeData* held = clipboard->mimeData(mode);
     // Only a piece of this box's own text: anything else is not the box's doing.
-    if (held == nullptr || !held->hasText() || held->text().isEmpty() ||
-        !text().contains(held->text())) {
-        return;
-    }
     const QScopedValueRollback<bool> marking(m_handlingUser, false);
-    clipboard->setMimeData(forms::secretText(held->text()).release(), mode);
+    forms::QtClipboard::remarkPartOf(text(), mode);
 }
 
 void PasswordBox::fitText()

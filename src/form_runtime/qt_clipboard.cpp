@@ -1,0 +1,248 @@
+#include "qt_clipboard.h"
+
+#include "qt_text.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTimer>
+
+#include <cstdint>
+
+namespace tessivo::forms {
+
+namespace {
+
+QClipboard::Mode toQt(ClipboardMode mode)
+{
+    return mode == ClipboardMode::Selection ? QClipboard::Selection : QClipboard::Clipboard;
+}
+
+std::size_t indexOf(QClipboard::Mode mode) { return mode == QClipboard::Selection ? 1 : 0; }
+
+// Only X11 has a selection beside the clipboard; elsewhere there is nothing to hold or clear.
+bool exists(const QClipboard& clipboard, ClipboardMode mode)
+{
+    return mode == ClipboardMode::Clipboard || clipboard.supportsSelection();
+}
+
+// Platforms whose clipboard tells who owns it. Elsewhere (offscreen, minimal) the clipboard
+// lives inside this process, so its content is all there is to compare.
+bool platformTracksOwnership()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != u"offscreen" && platform != u"minimal";
+}
+
+// The formats that ask clipboard histories and sync services to keep a text out.
+#if defined(Q_OS_WIN)
+const QString SecretFormat = QStringLiteral(
+    "application/x-qt-windows-mime;value=\"ExcludeClipboardContentFromMonitorProcessing\"");
+#elif defined(Q_OS_MACOS)
+const QString SecretFormat = QStringLiteral("application/x-nspasteboard-concealed-type");
+#else
+const QString SecretFormat = QStringLiteral("x-kde-passwordManagerHint");
+#endif
+
+std::unique_ptr<QMimeData> plainText(const QString& text)
+{
+    auto data = std::make_unique<QMimeData>();
+    data->setText(text);
+    return data;
+}
+
+} // namespace
+
+std::unique_ptr<QMimeData> secretText(const QString& text)
+{
+    auto data = plainText(text);
+#if defined(Q_OS_WIN)
+    const QByteArray dwordZero(4, '\0');
+    data->setData(SecretFormat, QByteArray(1, '\0'));
+    data->setData(
+        QStringLiteral("application/x-qt-windows-mime;value=\"CanIncludeInClipboardHistory\""),
+        dwordZero);
+    data->setData(
+        QStringLiteral("application/x-qt-windows-mime;value=\"CanUploadToCloudClipboard\""),
+        dwordZero);
+#elif defined(Q_OS_MACOS)
+    data->setData(SecretFormat, QByteArray());
+#else
+    data->setData(SecretFormat, QByteArrayLiteral("secret"));
+#endif
+    return data;
+}
+
+namespace {
+
+bool markedSecret(const QMimeData& data)
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return data.hasFormat(SecretFormat);
+#else
+    return data.data(SecretFormat) == "secret";
+#endif
+}
+
+// Notices another program reading this program's X11 clipboard or selection.
+class SelectionReads final : public QAbstractNativeEventFilter {
+public:
+    explicit SelectionReads(QTimer& quiet)
+        : m_quiet(quiet)
+    {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    Q_DISABLE_COPY_MOVE(SelectionReads)
+    ~SelectionReads() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) override
+    {
+        // The X11 core protocol's SelectionRequest; the top bit only tells a sent event.
+        constexpr std::uint8_t SelectionRequest = 30;
+        if (eventType == "xcb_generic_event_t" &&
+            (*static_cast<const std::uint8_t*>(message) & 0x7fU) == SelectionRequest) {
+            m_quiet.start();
+        }
+        return false; // Qt still answers it
+    }
+
+private:
+    QTimer& m_quiet;
+};
+
+} // namespace
+
+void QtClipboard::clear(ClipboardMode mode)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (exists(*clipboard, mode)) {
+        clipboard->clear(toQt(mode));
+        m_touched.at(indexOf(toQt(mode))) = Touch::Emptied;
+    }
+}
+
+void QtClipboard::setText(const Text& text)
+{
+    QGuiApplication::clipboard()->setMimeData(secretText(toQString(text)).release(),
+                                              QClipboard::Clipboard);
+    m_touched.at(indexOf(QClipboard::Clipboard)) = Touch::None;
+}
+
+bool QtClipboard::holds(const Text& text, ClipboardMode mode) const
+{
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!exists(*clipboard, mode)) {
+        return false;
+    }
+    const QClipboard::Mode qtMode = toQt(mode);
+    const QString held = clipboard->text(qtMode);
+    const QString password = toQString(text);
+    if (held.isEmpty()) {
+        return false;
+    }
+    // Whoever holds it now, the password is the password: a clipboard manager takes it over.
+    if (held == password) {
+        return true;
+    }
+    // A part counts only while it is ours: selecting or copying some of the shown password
+    // leaves just that part, but another program's text may be a part of it by chance.
+    const bool owned =
+        qtMode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
+    return (owned || !platformTracksOwnership()) && password.contains(held);
+}
+
+ClipboardText QtClipboard::text(ClipboardMode mode) const
+{
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!exists(*clipboard, mode)) {
+        return {};
+    }
+    const QMimeData* data = clipboard->mimeData(toQt(mode));
+    if (data == nullptr || !data->hasText()) {
+        return {};
+    }
+    return {toText(data->text()), markedSecret(*data)};
+}
+
+void QtClipboard::putBack(const ClipboardText& content, ClipboardMode mode)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (exists(*clipboard, mode)) {
+        const QString text = toQString(content.text);
+        clipboard->setMimeData((content.secret ? secretText(text) : plainText(text)).release(),
+                               toQt(mode));
+        m_touched.at(indexOf(toQt(mode))) = Touch::Filled;
+    }
+}
+
+// Clipboard managers fetch a new content up to half a second late (some poll), and refill an
+// emptied clipboard about as late; xfce4-clipman refills the selection later than the
+// clipboard. A read is followed by more (the formats, then the text), so only a short quiet
+// after one counts as read.
+void QtClipboard::wait()
+{
+    const std::array<Touch, 2> touched = m_touched;
+    m_touched.fill(Touch::None);
+    if (!platformTracksOwnership()) {
+        return; // the clipboard lives in this process: nobody else can act on it
+    }
+    std::array<bool, 2> answered{touched[0] == Touch::None, touched[1] == Touch::None};
+    constexpr int MostMs = 1000;
+    constexpr int QuietMs = 150;
+    QEventLoop loop;
+    const auto answer = [&loop, &answered](std::size_t index) {
+        answered.at(index) = true;
+        if (answered[0] && answered[1]) {
+            loop.quit();
+        }
+    };
+    QTimer most;
+    most.setSingleShot(true);
+    QObject::connect(&most, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer quiet;
+    quiet.setSingleShot(true);
+    quiet.setInterval(QuietMs);
+    QObject::connect(&quiet, &QTimer::timeout, &loop, [&answer, touched] {
+        for (std::size_t i = 0; i < touched.size(); ++i) {
+            if (touched.at(i) == Touch::Filled) {
+                answer(i);
+            }
+        }
+    });
+    // Only another program taking it over counts: emptying it was this program's own doing.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    QObject::connect(clipboard, &QClipboard::changed, &loop, [&answer, clipboard](auto mode) {
+        const bool owned =
+            mode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
+        const QMimeData* data = clipboard->mimeData(mode);
+        if (mode != QClipboard::FindBuffer && !owned && data != nullptr &&
+            !data->formats().isEmpty()) {
+            answer(indexOf(mode));
+        }
+    });
+    const SelectionReads reads(quiet);
+    most.start(MostMs);
+    if (!answered[0] || !answered[1]) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+void QtClipboard::copySecret(const QString& text)
+{
+    QGuiApplication::clipboard()->setMimeData(secretText(text).release(), QClipboard::Clipboard);
+}
+
+void QtClipboard::remarkPartOf(const QString& shown, QClipboard::Mode mode)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QMimeData* held = clipboard->mimeData(mode);
+    if (held == nullptr || !held->hasText() || held->text().isEmpty() ||
+        !shown.contains(held->text())) {
+        return;
+    }
+    clipboard->setMimeData(secretText(held->text()).release(), mode);
+}
+
+} // namespace tessivo::forms
