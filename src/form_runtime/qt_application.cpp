@@ -96,7 +96,7 @@ void ChoosePlatform()
 void SetUpApplication(QApplication& /*running*/)
 {
     QApplication::setApplicationName(QStringLiteral("Tessivo"));
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setApplicationVersion(QStringLiteral(TESSIVO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(TESSIVO_APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setStyle(new TessivoStyle); // the application takes ownership

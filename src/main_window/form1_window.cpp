@@ -35,7 +35,8 @@ constexpr qreal LargePoints = 12.0;
 
 QString form1Title()
 {
-    return QStringLiteral("Tessivo 1.2") + QString(45, u' ') + QStringLiteral("by Vandro 33");
+    return QStringLiteral("Tessivo " TESSIVO_VERSION) + QString(45, u' ') +
+           QStringLiteral("by Vandro 33");
 }
 
 struct LabelDefinition {
