@@ -1,4 +1,5 @@
-// Fuzzes the generate command, Genera, through the in-memory form runtime.
+// Fuzzes the generate command, Genera, and what the main form's END and close box then do to
+// the clipboard (Form1's ComEnd_Click and Form_Unload), through the in-memory form runtime.
 //
 // Input format (missing bytes read as 0, a missing text is empty):
 //   byte 0     control
@@ -13,13 +14,27 @@
 //   then eight texts, each one byte giving its byte count, then those bytes:
 //     TxtNomesito, TxtUsername, TxtKey (the key box), K (the key buffer), Cobnumerokey (the
 //     length text), LabPassword before, Pas before, the clipboard text
+//   then one byte for leaving (a missing byte is END with nothing in between):
+//                bit 0     0 END; 1 the close box
+//                bits 1-2  after the password: 0 nothing; 1 another program copies the
+//                          clipboard text; 2 part of the password is selected (the selection,
+//                          ours); 3 a clipboard manager takes the password over
+//                bit 3     a clipboard manager refills the clipboard once Tessivo empties it
 //
 // After Genera, exactly one of two things must have happened. Generated: no message,
 // LabPassword shows Pas (or "OK" when H != 0), and the clipboard holds exactly Pas, ours and
 // marked secret. Anything else: exactly one message, LabPassword empty, clipboard and Pas as
 // they were. Either way an empty key box now shows "0" and the key is "0"; what the user typed
-// elsewhere, and the selection, are left alone. Any other outcome aborts.
+// elsewhere, and the selection, are left alone.
+//
+// Then a fresh Form1 over the same inputs generates and is left by END or the close box. Only
+// a clipboard (or selection) that holds the password, or a part Tessivo put there, changes;
+// afterwards neither holds the password. A text the clipboard held before the password comes
+// back, marked as it was, unless it was the password or a part of it; with nothing to put back
+// the clipboard is empty, or "(password removed)" when a manager refilled it. The close box
+// also wipes the key and the password. Any other outcome aborts.
 
+#include "form1.h"
 #include "form1_fields.h"
 #include "fuzz_input.h"
 #include "genera.h"
@@ -32,8 +47,10 @@
 namespace {
 
 using tessivo::forms::ClipboardMode;
+using tessivo::forms::ClipboardText;
 using tessivo::forms::Text;
 using tessivo::main_window::Cobnumerokey;
+using tessivo::main_window::Form1;
 using tessivo::main_window::Form1Variables;
 using tessivo::main_window::Genera;
 using tessivo::main_window::GeneraOutcome;
@@ -70,6 +87,133 @@ struct Before {
     int clipboardState = 0;
     bool selectionFilled = false;
 };
+
+// Fills the boxes and the clipboard as `b` says.
+void setUp(MemoryFormRuntime& form, const Before& b)
+{
+    form.textBoxes[std::string(TxtNomesito.name)] = b.site;
+    form.textBoxes[std::string(TxtUsername.name)] = b.user;
+    form.textBoxes[std::string(TxtKey.name)] = b.keyBox;
+    form.textBoxes[std::string(LabPassword.name)] = b.label;
+    form.comboBoxes[std::string(Cobnumerokey.name)] = b.lengthText;
+    switch (b.clipboardState) {
+    case 1:
+        form.clipboardSetText(b.pas);
+        break;
+    case 2:
+        form.clipboardSetText(b.clip);
+        break;
+    case 3:
+        form.otherProgramCopies(b.clip);
+        break;
+    default:
+        break;
+    }
+    if (b.selectionFilled) {
+        form.otherProgramCopies(b.clip, ClipboardMode::Selection);
+    }
+}
+
+bool holdsExactly(const MemoryFormRuntime::Clipboard& board, const Text& text)
+{
+    return !board.empty && board.text == text;
+}
+
+// END or the close box after one generation through Form1.
+void checkLeaving(const Before& b, std::uint8_t leaving)
+{
+    const bool closeBox = (leaving & 0x01U) != 0;
+    const unsigned after = (leaving >> 1U) & 0x03U;
+    const bool manager = (leaving & 0x08U) != 0;
+
+    MemoryFormRuntime form;
+    setUp(form, b);
+    const ClipboardText before = form.clipboardText(ClipboardMode::Clipboard);
+    Form1 main(form);
+    main.Form_Load();
+    main.TxtKey_Change();
+    if (b.Z != 0) {
+        main.Number_Click();
+    }
+    if (b.H != 0) {
+        main.Hideing_Click();
+    }
+    main.Genera();
+    const Text pas = main.variables().Pas;
+
+    if (after == 1) {
+        form.otherProgramCopies(b.clip);
+    } else if (after == 2 && !pas.empty()) {
+        form.clipboardPutBack({pas.substr(0, (pas.size() + 1) / 2), true},
+                              ClipboardMode::Selection);
+    } else if (after == 3 && !pas.empty()) {
+        form.otherProgramCopies(pas);
+    }
+    const MemoryFormRuntime::Clipboard clipboardBefore = form.clipboard;
+    const MemoryFormRuntime::Clipboard selectionBefore = form.selection;
+    const bool heldClipboard = !pas.empty() && form.clipboardHolds(pas, ClipboardMode::Clipboard);
+    const bool heldSelection = !pas.empty() && form.clipboardHolds(pas, ClipboardMode::Selection);
+    if (manager) {
+        // Its newest entry is the password: it saw it arrive.
+        form.whileWaiting([&form, &pas, filled = !clipboardBefore.empty] {
+            if (filled && form.clipboard.empty) {
+                form.otherProgramCopies(pas);
+            }
+        });
+    }
+
+    const int messages = static_cast<int>(form.messages.size());
+    if (closeBox) {
+        main.Form_Unload();
+    } else {
+        main.ComEnd_Click();
+    }
+
+    const auto require = [&](bool holds, const char* what) {
+        if (holds) {
+            return;
+        }
+        dump("Pas", pas);
+        dump("clipboard before the password", before.text);
+        dump("clipboard at the end", clipboardBefore.text);
+        dump("clipboard after", form.clipboard.text);
+        dump("selection after", form.selection.text);
+        std::fprintf(stderr, "%s, after %u, manager %d, held %d/%d\n",
+                     closeBox ? "close box" : "END", after, manager ? 1 : 0, heldClipboard ? 1 : 0,
+                     heldSelection ? 1 : 0);
+        fail(what);
+    };
+    require(form.ends == (closeBox ? 0 : 1), "END did not end, or the close box ended");
+    require(static_cast<int>(form.messages.size()) == messages, "leaving showed a message");
+    if (closeBox) {
+        require(main.variables().Pas.empty() && main.variables().K.empty(),
+                "the close box left the key or the password in memory");
+    }
+    require(heldClipboard || same(form.clipboard, clipboardBefore),
+            "a clipboard that did not hold the password changed");
+    require(heldSelection || same(form.selection, selectionBefore),
+            "a selection that did not hold the password changed");
+    if (!pas.empty()) {
+        require(!holdsExactly(form.clipboard, pas), "the password is still on the clipboard");
+        require(!holdsExactly(form.selection, pas), "the password is still in the selection");
+    }
+    if (heldSelection) {
+        require(form.selection.empty, "the selection held the password and was not emptied");
+    }
+    if (!heldClipboard) {
+        return;
+    }
+    const bool putBack = !before.text.empty() && before.text != pas;
+    if (putBack && pas.find(before.text) == Text::npos) {
+        require(holdsExactly(form.clipboard, before.text) && form.clipboard.secret == before.secret,
+                "the text before the password did not come back as it was");
+    } else if (!putBack && manager) {
+        require(holdsExactly(form.clipboard, U"(password removed)"),
+                "a manager's refill was not replaced by the notice");
+    } else if (!putBack) {
+        require(form.clipboard.empty, "with nothing to put back the clipboard was not emptied");
+    }
+}
 
 struct Checker {
     const Before& before;
@@ -121,29 +265,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     b.label = text();
     b.pas = text();
     b.clip = text();
+    const std::uint8_t leaving = in.byte();
 
     MemoryFormRuntime form;
-    form.textBoxes[std::string(TxtNomesito.name)] = b.site;
-    form.textBoxes[std::string(TxtUsername.name)] = b.user;
-    form.textBoxes[std::string(TxtKey.name)] = b.keyBox;
-    form.textBoxes[std::string(LabPassword.name)] = b.label;
-    form.comboBoxes[std::string(Cobnumerokey.name)] = b.lengthText;
-    switch (b.clipboardState) {
-    case 1:
-        form.clipboardSetText(b.pas);
-        break;
-    case 2:
-        form.clipboardSetText(b.clip);
-        break;
-    case 3:
-        form.otherProgramCopies(b.clip);
-        break;
-    default:
-        break;
-    }
-    if (b.selectionFilled) {
-        form.otherProgramCopies(b.clip, ClipboardMode::Selection);
-    }
+    setUp(form, b);
     const MemoryFormRuntime::Clipboard clipboardBefore = form.clipboard;
     const MemoryFormRuntime::Clipboard selectionBefore = form.selection;
 
@@ -192,5 +317,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "the length text changed");
     check.require(vars.Z == b.Z && vars.H == b.H, "Z or H changed");
     check.require(same(form.selection, selectionBefore), "the selection changed");
+
+    checkLeaving(b, leaving);
     return 0;
 }
