@@ -59,9 +59,63 @@ template <typename Call> int retryInterrupted(Call call)
     return result;
 }
 
+using SignalActions = std::array<struct sigaction, EndingSignals.size()>;
+
+// Until the returned actions are put back, a signal that ends the program first sets the
+// terminal back to `echoing` and wipes `line`. An ignored hang-up (nohup) stays ignored.
+SignalActions restoreTerminalOnSignal(int fd, const termios& echoing, std::span<char> line)
+{
+    g_beforePrompt.terminal = fd;
+    g_beforePrompt.echoing = echoing;
+    g_beforePrompt.line = line;
+
+    struct sigaction restoring {};
+    restoring.sa_handler = restoreAndDie;
+    restoring.sa_flags = static_cast<int>(SA_RESETHAND);
+    sigemptyset(&restoring.sa_mask);
+    for (const int signal : EndingSignals) {
+        sigaddset(&restoring.sa_mask, signal);
+    }
+    SignalActions previous{};
+    for (std::size_t i = 0; i < EndingSignals.size(); ++i) {
+        sigaction(EndingSignals[i], nullptr, &previous[i]);
+        if (previous[i].sa_handler != SIG_IGN) {
+            sigaction(EndingSignals[i], &restoring, nullptr);
+        }
+    }
+    return previous;
+}
+
+void putBack(const SignalActions& previous)
+{
+    for (std::size_t i = 0; i < EndingSignals.size(); ++i) {
+        sigaction(EndingSignals[i], &previous[i], nullptr);
+    }
+}
+
+// Echo off, and checked to be off. Flushing drops anything typed ahead of the prompt: it was
+// shown as it was typed.
+bool switchEchoOff(int fd, const termios& echoing)
+{
+    termios quiet = echoing;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL);
+    termios check{};
+    return retryInterrupted([&] { return tcsetattr(fd, TCSAFLUSH, &quiet); }) == 0 &&
+           tcgetattr(fd, &check) == 0 && (check.c_lflag & ECHO) == 0;
+}
+
+// To the terminal the key is typed on; standard error only when that was opened for reading
+// alone.
+void writeToTerminal(int fd, std::string_view text)
+{
+    if (!writeAll(fd, text)) {
+        writeAll(STDERR_FILENO, text);
+    }
+}
+
 } // namespace
 
-KeyLine::~KeyLine() { derivation::Wipe(buffer_); }
+KeyLine::~KeyLine() { derivation::Wipe(m_buffer); }
 
 // Friend of KeyLine: fills it byte by byte.
 class KeyReading {
@@ -88,18 +142,18 @@ public:
                 lineEnd = true;
                 break;
             }
-            if (line.size_ == line.buffer_.size()) {
-                line.tooLong_ = true;
+            if (line.m_size == line.m_buffer.size()) {
+                line.m_tooLong = true;
                 break;
             }
-            line.buffer_[line.size_++] = c;
+            line.m_buffer[line.m_size++] = c;
         }
         c = 0;
         if (!anything) {
             return KeyRead::NoLine;
         }
-        if (lineEnd && line.size_ > 0 && line.buffer_[line.size_ - 1] == '\r') {
-            line.buffer_[--line.size_] = 0;
+        if (lineEnd && line.m_size > 0 && line.m_buffer[line.m_size - 1] == '\r') {
+            line.m_buffer[--line.m_size] = 0;
         }
         return KeyRead::Line;
     }
@@ -110,58 +164,22 @@ public:
         if (tcgetattr(fd, &echoing) != 0) {
             return KeyRead::Failed;
         }
-        g_beforePrompt.terminal = fd;
-        g_beforePrompt.echoing = echoing;
-        g_beforePrompt.line = line.buffer_;
-
-        struct sigaction restoring {};
-        restoring.sa_handler = restoreAndDie;
-        restoring.sa_flags = static_cast<int>(SA_RESETHAND);
-        sigemptyset(&restoring.sa_mask);
-        for (const int signal : EndingSignals) {
-            sigaddset(&restoring.sa_mask, signal);
-        }
-        std::array<struct sigaction, EndingSignals.size()> previous{};
-        for (std::size_t i = 0; i < EndingSignals.size(); ++i) {
-            sigaction(EndingSignals[i], nullptr, &previous[i]);
-            // An ignored hang-up (nohup) stays ignored.
-            if (previous[i].sa_handler != SIG_IGN) {
-                sigaction(EndingSignals[i], &restoring, nullptr);
-            }
-        }
-        const auto restoreHandlers = [&previous] {
-            for (std::size_t i = 0; i < EndingSignals.size(); ++i) {
-                sigaction(EndingSignals[i], &previous[i], nullptr);
-            }
-        };
-
-        termios quiet = echoing;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL);
-        // Flushing drops anything typed ahead of the prompt: it was shown as it was typed.
-        termios check{};
-        if (retryInterrupted([&] { return tcsetattr(fd, TCSAFLUSH, &quiet); }) != 0 ||
-            tcgetattr(fd, &check) != 0 || (check.c_lflag & ECHO) != 0) {
+        const SignalActions previous = restoreTerminalOnSignal(fd, echoing, line.m_buffer);
+        if (!switchEchoOff(fd, echoing)) {
             tcsetattr(fd, TCSANOW, &echoing);
-            restoreHandlers();
+            putBack(previous);
             return KeyRead::Failed;
         }
 
-        // The prompt goes to the terminal the key is typed on; standard error only when that
-        // was opened for reading alone.
-        if (!writeAll(fd, Prompt)) {
-            writeAll(STDERR_FILENO, Prompt);
-        }
+        writeToTerminal(fd, Prompt);
         const KeyRead result = readLine(fd, line);
         const int readError = errno;
-        if (line.tooLong_) {
+        if (line.m_tooLong) {
             tcflush(fd, TCIFLUSH); // the rest of the line must not reach the shell
         }
         retryInterrupted([&] { return tcsetattr(fd, TCSANOW, &echoing); });
-        // The Enter that ended the line was not echoed either.
-        if (!writeAll(fd, "\n")) {
-            writeAll(STDERR_FILENO, "\n");
-        }
-        restoreHandlers();
+        writeToTerminal(fd, "\n"); // the Enter that ended the line was not echoed either
+        putBack(previous);
         errno = readError;
         return result;
     }

@@ -17,14 +17,14 @@ public:
     KeyLine& operator=(KeyLine&&) = delete;
     ~KeyLine();
 
-    [[nodiscard]] std::string_view bytes() const { return {buffer_.data(), size_}; }
-    [[nodiscard]] bool tooLong() const { return tooLong_; }
+    [[nodiscard]] std::string_view bytes() const { return {m_buffer.data(), m_size}; }
+    [[nodiscard]] bool tooLong() const { return m_tooLong; }
 
 private:
     friend class KeyReading;
-    std::array<char, 8> buffer_{};
-    std::size_t size_ = 0;
-    bool tooLong_ = false;
+    std::array<char, 8> m_buffer{};
+    std::size_t m_size = 0;
+    bool m_tooLong = false;
 };
 
 enum class KeyRead {

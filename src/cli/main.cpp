@@ -89,37 +89,58 @@ struct Request {
     derivation::Mode mode = derivation::Mode::Alphabet;
 };
 
-// The request on the command line, or the status to end with: 0 after --help or --version.
-// Options may come before, between or after the operands; "--" ends them.
-std::optional<Request> parseArguments(int argc, char* argv[], int& status)
+// The command line as given: the options' values and the operands, still unchecked.
+struct Arguments {
+    const char* lengthText = nullptr;
+    derivation::Mode mode = derivation::Mode::Alphabet;
+    std::vector<const char*> operands;
+};
+
+enum LongOnly { Help = 256, Version };
+
+const option Options[] = {
+    {"length", required_argument, nullptr, 'l'},
+    {"number", no_argument, nullptr, 'n'},
+    {"help", no_argument, nullptr, Help},
+    {"version", no_argument, nullptr, Version},
+    {nullptr, 0, nullptr, 0},
+};
+
+// "-": operands arrive in order as option 1, whatever POSIXLY_CORRECT says; ":": a missing
+// option argument is told from an unknown option, and getopt prints nothing.
+constexpr const char* ShortOptions = "-:l:n";
+
+// `given` is the argument getopt could not take.
+void reportBadOption(std::string_view given)
 {
-    enum LongOnly { Help = 256, Version };
-    static const option options[] = {
-        {"length", required_argument, nullptr, 'l'},
-        {"number", no_argument, nullptr, 'n'},
-        {"help", no_argument, nullptr, Help},
-        {"version", no_argument, nullptr, Version},
-        {nullptr, 0, nullptr, 0},
-    };
-    // "-": operands arrive in order as option 1, whatever POSIXLY_CORRECT says; ":": a
-    // missing option argument is told from an unknown option, and getopt prints nothing.
-    constexpr const char* shortOptions = "-:l:n";
+    // Without what follows "=": someone trying --key=... would see the key repeated.
+    const std::string unknown = given.starts_with("--")
+                                    ? std::string(given.substr(0, given.find('=')))
+                                    : std::string("-") + static_cast<char>(optopt);
+    // getopt tells a known option given a value it does not take by its letter.
+    const char* what = given.starts_with("--") && optopt != 0 ? "takes no value" : "is unknown";
+    std::fprintf(stderr, "%s: option '%s' %s\nTry '%s --help'.\n", Program, unknown.c_str(), what,
+                 Program);
+}
+
+// The options and operands, or nullopt and the status to end with: 0 after --help or
+// --version. Options may come before, between or after the operands; "--" ends them.
+std::optional<Arguments> readArguments(int argc, char* argv[], int& status)
+{
     opterr = 0;
     status = Refused;
-    Request request;
-    const char* lengthText = nullptr;
-    std::vector<const char*> operands;
+    Arguments arguments;
     int option = 0;
-    while ((option = getopt_long(argc, argv, shortOptions, options, nullptr)) != -1) {
+    while ((option = getopt_long(argc, argv, ShortOptions, Options, nullptr)) != -1) {
         switch (option) {
         case 1:
-            operands.push_back(optarg);
+            arguments.operands.push_back(optarg);
             break;
         case 'l':
-            lengthText = optarg;
+            arguments.lengthText = optarg;
             break;
         case 'n':
-            request.mode = derivation::Mode::Number;
+            arguments.mode = derivation::Mode::Number;
             break;
         case Help:
             std::fputs(Usage, stdout);
@@ -132,44 +153,39 @@ std::optional<Request> parseArguments(int argc, char* argv[], int& status)
         case ':':
             usageError("--length needs a value, 1 to 14"); // the only option that takes one
             return std::nullopt;
-        default: {
-            // Without what follows "=": someone trying --key=... would see the key repeated.
-            const std::string_view given = argv[optind - 1];
-            const std::string unknown = given.starts_with("--")
-                                            ? std::string(given.substr(0, given.find('=')))
-                                            : std::string("-") + static_cast<char>(optopt);
-            // getopt tells a known option given a value it does not take by its letter.
-            const char* what =
-                given.starts_with("--") && optopt != 0 ? "takes no value" : "is unknown";
-            std::fprintf(stderr, "%s: option '%s' %s\nTry '%s --help'.\n", Program, unknown.c_str(),
-                         what, Program);
+        default:
+            reportBadOption(argv[optind - 1]);
             return std::nullopt;
-        }
         }
     }
     for (int i = optind; i < argc; ++i) {
-        operands.push_back(argv[i]);
+        arguments.operands.push_back(argv[i]);
     }
+    return arguments;
+}
 
-    if (operands.size() != 2) {
+// What the arguments ask for, or nullopt once the reason they cannot is reported.
+std::optional<Request> requestFrom(const Arguments& arguments)
+{
+    if (arguments.operands.size() != 2) {
         usageError("give the site and the user, two texts (\"\" for an empty one)");
         return std::nullopt;
     }
-    if (lengthText == nullptr) {
+    if (arguments.lengthText == nullptr) {
         usageError("--length is required: the password's length, 1 to 14");
         return std::nullopt;
     }
-    const auto site = nameArgument(operands[0], "site name");
-    const auto user = nameArgument(operands[1], "user name");
+    const auto site = nameArgument(arguments.operands[0], "site name");
+    const auto user = nameArgument(arguments.operands[1], "user name");
     if (!site || !user) {
         return std::nullopt;
     }
-    request.seed = *site + *user;
+    Request request{*site + *user, 0, arguments.mode};
     if (request.seed.empty()) {
         refuse("give a site name or a user name (not both \"\"): the password is made from them");
         return std::nullopt;
     }
-    const auto lengthChars = cli::DecodeUtf8(lengthText);
+    const auto lengthChars = cli::DecodeUtf8(arguments.lengthText);
     const auto length = lengthChars ? derivation::ParseLength(*lengthChars) : std::nullopt;
     if (!length) {
         refuse("the password length must be a whole number from 1 to 14");
@@ -177,6 +193,13 @@ std::optional<Request> parseArguments(int argc, char* argv[], int& status)
     }
     request.length = *length;
     return request;
+}
+
+// The request on the command line, or nullopt and the status to end with.
+std::optional<Request> parseArguments(int argc, char* argv[], int& status)
+{
+    const auto arguments = readArguments(argc, argv, status);
+    return arguments ? requestFrom(*arguments) : std::nullopt;
 }
 
 // The key's sum, or nullopt and the status to end with once the reason is reported. The
