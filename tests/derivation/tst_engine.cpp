@@ -1,13 +1,13 @@
 #include "ansi_code.h"
 #include "engine.h"
 #include "literal_derive.h"
+#include "qt_test_helpers.h"
 #include "secret.h"
 
 #include <QTest>
 
-#include <iconv.h>
-
 #include <algorithm>
+#include <iconv.h>
 #include <random>
 #include <span>
 #include <stdexcept>
@@ -19,6 +19,7 @@ using tessivo::derivation::KeySum;
 using tessivo::derivation::Mode;
 using tessivo::derivation::WeakKey;
 using tessivo::testing::LiteralDerive;
+using tessivo::testing::show;
 
 Q_DECLARE_METATYPE(Mode)
 Q_DECLARE_METATYPE(WeakKey)
@@ -31,8 +32,6 @@ std::u32string derive(const std::u32string& site, const std::u32string& user,
 {
     return Derive(site + user, KeySum(key), length, mode);
 }
-
-QString show(const std::u32string& text) { return QString::fromStdU32String(text); }
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "qt_application.h"
 #include "qt_form_runtime.h"
 #include "qt_forms.h"
+#include "qt_test_helpers.h"
 #include "recording_messages.h"
 
 #include <QApplication>
@@ -119,7 +120,7 @@ void TestQtFormRuntime::formsLiveOnceAndEndWithTheLast()
     forms.unload("Form1");
     QCOMPARE(forms.loaded("Form1"), nullptr);
     QCOMPARE(ended.size(), 1);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    tessivo::testing::settle();
     QCOMPARE(ended.size(), 1);
 
     forms.show("Form1");

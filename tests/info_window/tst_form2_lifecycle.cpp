@@ -3,6 +3,7 @@
 #include "form_names.h"
 #include "message_service.h"
 #include "qt_forms.h"
+#include "qt_test_helpers.h"
 #include "recording_messages.h"
 
 #include <QAction>
@@ -21,10 +22,9 @@
 using tessivo::forms::QtForms;
 using tessivo::info_window::Form2Window;
 using tessivo::main_window::Form1Window;
+using tessivo::testing::settle;
 
 namespace {
-
-void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 QClipboard& clipboard() { return *QGuiApplication::clipboard(); }
 

@@ -1,6 +1,7 @@
 #include "form2_window.h"
 #include "message_service.h"
 #include "qt_forms.h"
+#include "qt_test_helpers.h"
 #include "recording_messages.h"
 
 #include <QApplication>
@@ -15,12 +16,9 @@
 #include <memory>
 
 using tessivo::info_window::Form2Window;
+using tessivo::testing::settle;
 
 // Finds a control of the information window by its object name, or fails the test naming it.
-#define FIND(Type, variable, name)                                                                 \
-    auto* variable = window().findChild<Type*>(QStringLiteral(name));                              \
-    QVERIFY2(variable != nullptr, "Form2 has no " #Type " named " name)
-
 Q_DECLARE_METATYPE(QPalette::ColorRole)
 
 namespace {
@@ -64,7 +62,6 @@ private slots:
 
 private:
     QWidget& window() { return *m_forms->loaded("Form2"); }
-    void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     tessivo::testing::RecordingMessages m_messages;
     std::unique_ptr<tessivo::forms::QtForms> m_forms;

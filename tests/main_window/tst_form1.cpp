@@ -1,17 +1,17 @@
 #include "form1.h"
 #include "memory_form_runtime.h"
+#include "qt_test_helpers.h"
 
 #include <QTest>
 
 using tessivo::forms::ClipboardMode;
 using tessivo::main_window::Form1;
 using tessivo::testing::MemoryFormRuntime;
+using tessivo::testing::show;
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-QString show(const std::u32string& text) { return QString::fromStdU32String(text); }
 
 // Form1's logic on an in-memory runtime whose key box behaves like the real one: it reports
 // every change of its content.

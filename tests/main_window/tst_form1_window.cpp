@@ -3,6 +3,7 @@
 #include "password_box.h"
 #include "qt_application.h"
 #include "qt_forms.h"
+#include "qt_test_helpers.h"
 #include "qt_typing.h"
 #include "recording_messages.h"
 
@@ -24,10 +25,6 @@
 using tessivo::main_window::Form1Window;
 
 // Finds a control of the main window by its object name, or fails the test naming it.
-#define FIND(Type, variable, name)                                                                 \
-    auto* variable = window().findChild<Type*>(QStringLiteral(name));                              \
-    QVERIFY2(variable != nullptr, "Form1 has no " #Type " named " name)
-
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -655,7 +652,7 @@ void TestForm1Window::waysOut()
         esc->trigger();
     } else {
         QVERIFY(window().close());
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        tessivo::testing::settle();
         QCOMPARE(m_forms->loaded("Form1"), nullptr);
     }
     QCOMPARE(ended.size(), 1);

@@ -1,6 +1,7 @@
 #include "engine.h"
 #include "genera.h"
 #include "memory_form_runtime.h"
+#include "qt_test_helpers.h"
 #include "typed_input.h"
 
 #include <QTest>
@@ -10,13 +11,12 @@ using tessivo::main_window::Form1Variables;
 using tessivo::main_window::Genera;
 using tessivo::main_window::GeneraOutcome;
 using tessivo::testing::MemoryFormRuntime;
+using tessivo::testing::show;
 
 Q_DECLARE_METATYPE(std::u32string)
 Q_DECLARE_METATYPE(GeneraOutcome)
 
 namespace {
-
-QString show(const std::u32string& text) { return QString::fromStdU32String(text); }
 
 // The main form as a user leaves it before pressing ZEPH.
 struct Form {

@@ -8,6 +8,7 @@
 #include "literal_derive.h"
 #include "qt_application.h"
 #include "qt_forms.h"
+#include "qt_test_helpers.h"
 #include "qt_typing.h"
 #include "recording_messages.h"
 #include "typed_input.h"
@@ -372,7 +373,7 @@ std::optional<QString> Session::run(const Step& step)
             ->click();
         break;
     }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    tessivo::testing::settle();
 
     if (m_forms.loaded("Form1") == nullptr && m_forms.loaded("Form2") == nullptr) {
         return u"the program ended"_s;
