@@ -142,12 +142,28 @@ press_end shift+Tab # the password box comes right after END
 since "$before" | grep -q '^CLIPBOARD none$' || fail "END did not empty the clipboard: $(since "$before" | tr '\n' ' ')"
 since "$before" | grep -q '^PRIMARY none$' || fail "END did not empty the selection: $(since "$before" | tr '\n' ' ')"
 
-echo "-- END keeps what another program copied after the password"
+echo "-- END keeps what another program copied after the password, even a part of it"
 start_and_generate
-copy theirs
+copy "${expected:2:5}"
 press_end Tab Tab Tab # from the key box: ZEPH, CANC, END
-[ "$(clipboard)" = theirs ] || fail "END destroyed the user's clipboard ('$(clipboard)')"
+[ "$(clipboard)" = "${expected:2:5}" ] || fail "END destroyed the user's clipboard ('$(clipboard)')"
 stop_holder
+
+echo "-- the close box, the same password already copied unmarked: never offered unmarked"
+"$watch" offers >"$work/offers.log" &
+offers_pid=$!
+for _ in $(seq 50); do grep -q ready "$work/offers.log" 2>/dev/null && break; sleep 0.1; done
+copy "$expected" # as tessivo-cli | xclip leaves it
+start_and_generate
+for _ in $(seq 100); do grep -q 'offers secret' "$work/offers.log" && break; sleep 0.1; done
+stop_holder
+before=$(wc -l <"$work/offers.log")
+close_window
+kill "$offers_pid"
+wait "$offers_pid" 2>/dev/null || true
+grep -qx "CLIPBOARD offers plain $expected" "$work/offers.log" || fail "the watch did not read the clipboard"
+tail -n +"$((before + 1))" "$work/offers.log" | grep -x "CLIPBOARD offers plain $expected" &&
+    fail "the close box offered the password without the secret mark"
 
 echo "-- a generation replaces another program's text at once; Esc ends without emptying"
 copy mine
@@ -179,10 +195,10 @@ for _ in $(seq 50); do [ "$(clipboard)" = "$digits" ] && break; sleep 0.1; done
 xdotool key alt Right Right Return # Esc
 wait_for_exit Esc
 
-echo "-- no copy of the key is left in memory after CANC"
+echo "-- no copy of the key, nor a part of one, is left in memory after CANC or the main window's close"
 # Each run starts afresh: whether a stale copy survives depends on how the heap happens to be
 # laid out, and a leak seen in one run of four must not slip through. Keys differ per run and
-# are not weak (no warning box may take the keys meant for CANC).
+# are not weak (no warning box may take the keys meant for CANC or the menu).
 scan=$(dirname "$0")/scan_memory.py
 # Six characters, the fifth naming the run; the last one chosen so that the key sum modulo 9
 # (the length of "google.it") is none of 0, 1, 8, the weak keys.
@@ -210,9 +226,20 @@ for run in $(seq "${E2E_KEY_RUNS:-20}"); do
     for _ in $(seq 50); do [ -n "$(clipboard)" ] && break; sleep 0.1; done
     # The scan must see the key while the program holds it, or its silence below means nothing.
     "$scan" "$program_pid" "$key" >/dev/null && fail "run $run: the scan does not see the key the program holds"
-    xdotool key Tab Tab space # from the key box: ZEPH, CANC
-    sleep 0.3
-    found=$("$scan" "$program_pid" "$key") || fail "run $run: after CANC the key is still in memory: $found"
+    if [ $((run % 2)) = 1 ]; then
+        after=CANC
+        xdotool key Tab Tab space # from the key box: ZEPH, CANC
+        sleep 0.3
+    else
+        after="the main window's close" # the information window keeps the program running
+        xdotool key alt Right Right Right Return Down Return # ?, Info
+        sleep 0.5
+        "$watch" close "$window"
+        for _ in $(seq 50); do xdotool search --onlyvisible --name '^Tessivo 1\.2 ' >/dev/null || break; sleep 0.1; done
+        xdotool search --onlyvisible --name '^Tessivo 1\.2 ' >/dev/null && fail "run $run: the main window did not close"
+        kill -0 "$program_pid" 2>/dev/null || fail "run $run: the program ended with its information window open"
+    fi
+    found=$("$scan" "$program_pid" "$key") || fail "run $run: after $after the key is still in memory: $found"
     kill "$program_pid"
     wait "$program_pid" 2>/dev/null || true
     program_pid=
@@ -330,4 +357,4 @@ done
 grep -v 'Unable to receive an event from the clipboard manager' "$work/program.log" |
     grep -i -E 'warning|critical|fatal' && fail "the program complained on its output"
 grep -F -e 'Ab3$' -e "$expected" -e 'Kx4%' "$work/program.log" && fail "the program wrote a secret to its output"
-echo "$((8 + checks)) passed, 0 failed"
+echo "$((9 + checks)) passed, 0 failed"

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-"""Listens on the accessibility bus while a key is typed, corrected, pasted, typed over and
-undone in the real program's key box: the box must stay an announced password field, and no
-event may carry a key character. Run inside a session bus of its own, on an X server with no other
-program (accessibility_e2e.sh sets that up).
+"""Listens on the accessibility bus while a key is typed, corrected, pasted, typed over, put in
+through the bus and undone in the real program's key box: the box must stay an announced
+password field, and no event may carry a key character. Run inside a session bus of its own, on
+an X server with no other program (accessibility_e2e.sh sets that up).
     key_over_accessibility.py PATH-TO-TESSIVO
 """
 import os
@@ -80,6 +80,11 @@ def drive():
         run("xdotool", "key", "ctrl+v")
         run("xdotool", "key", "ctrl+a")
         run("xdotool", "type", over)
+        # Text put in through the bus, as an on-screen keyboard does: Qt replaces the box's
+        # text as a whole and reports it as one update, old and new text together.
+        box.queryEditableText().insertText(1, pasted, len(pasted))
+        if box.queryText().characterCount != len(over + pasted):
+            failures.append("the key box took no text from the accessibility bus")
         run("xdotool", "key", "ctrl+z")
 
         text = box.queryText()

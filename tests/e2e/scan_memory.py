@@ -5,13 +5,23 @@
 
 Reads every readable, writable mapping of PID (heap, stacks, anonymous memory: where a
 program's copies of what it was typed live) through /proc/PID/mem and searches it for each
-TEXT in UTF-8, UTF-16 and UTF-32. Prints one line per find and exits 1 if anything was found,
+TEXT in UTF-8, UTF-16 and UTF-32, and for every part of TEXT at least half as long and six bytes
+long in that encoding. Prints one line per find and exits 1 if anything was found,
 0 if nothing was, 2 if the memory could not be read.
 """
 import sys
 
 # Sanitizer shadow memory and reserved-but-untouched ranges are huge and hold no copies.
 LARGEST_REGION = 1 << 30
+# Shorter runs of bytes turn up by chance in a program's memory.
+SHORTEST_PART = 6
+
+
+def parts(text):
+    """The text and every part of it at least half as long: what a copy overwritten only in part
+    leaves behind."""
+    shortest = max(1, len(text) // 2)
+    return {text[i:j] for i in range(len(text)) for j in range(i + shortest, len(text) + 1)}
 
 
 def regions(pid):
@@ -29,7 +39,10 @@ def main():
     needles = []
     for text in sys.argv[2:]:
         for encoding in ("utf-8", "utf-16-le", "utf-32-le"):
-            needles.append((text, encoding, text.encode(encoding)))
+            for part in parts(text):
+                needle = part.encode(encoding)
+                if part == text or len(needle) >= SHORTEST_PART:
+                    needles.append((part, encoding, needle))
     found = 0
     read = 0
     with open(f"/proc/{pid}/mem", "rb", buffering=0) as memory:

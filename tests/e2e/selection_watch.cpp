@@ -4,6 +4,10 @@
 //   CLIPBOARD destroyed   its owner's window went away, or its owner disconnected
 // That tells an emptied clipboard from one that merely vanished with its program, which no
 // read of the clipboard after the program has ended can.
+//   selection_watch offers         also reads what each new owner of the clipboard offers:
+//   CLIPBOARD offers secret        its text is marked as a secret for clipboard histories
+//   CLIPBOARD offers plain TEXT    it is not: a history keeps TEXT
+// Each read is a request the owner sees, which is why only this mode reads.
 //   selection_watch close WINDOW   asks the window to close, as its close box does
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -11,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +33,54 @@ int closeWindow(Display* display, const char* id)
     XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
     XSync(display, False);
     return 0;
+}
+
+// The bytes of `target` of `selection` as its owner converts it for `window` (Xlib hands 32-bit
+// items over as longs); empty if the owner gives nothing within a second.
+std::string convert(Display* display, Window window, Atom selection, const char* target)
+{
+    const Atom property = XInternAtom(display, "TESSIVO_WATCH", False);
+    XConvertSelection(display, selection, XInternAtom(display, target, False), property, window,
+                      CurrentTime);
+    XEvent event{};
+    for (int i = 0; i < 100; ++i) {
+        if (XCheckTypedWindowEvent(display, window, SelectionNotify, &event) != 0) {
+            Atom type = None;
+            int format = 0;
+            unsigned long count = 0;
+            unsigned long after = 0;
+            unsigned char* data = nullptr;
+            if (event.xselection.property == None ||
+                XGetWindowProperty(display, window, property, 0, 1 << 16, True, AnyPropertyType,
+                                   &type, &format, &count, &after, &data) != Success ||
+                data == nullptr) {
+                return {};
+            }
+            const std::string value(
+                reinterpret_cast<const char*>(data),
+                count * (format == 32 ? sizeof(long) : static_cast<std::size_t>(format) / 8));
+            XFree(data);
+            return value;
+        }
+        usleep(10000);
+    }
+    return {};
+}
+
+void reportOffer(Display* display, Window window, Atom selection)
+{
+    const std::string targets = convert(display, window, selection, "TARGETS");
+    const auto secret = static_cast<long>(XInternAtom(display, "x-kde-passwordManagerHint", False));
+    for (std::size_t at = 0; at + sizeof(long) <= targets.size(); at += sizeof(long)) {
+        long atom = 0;
+        std::memcpy(&atom, targets.data() + at, sizeof atom);
+        if (atom == secret) {
+            std::printf("CLIPBOARD offers secret\n");
+            return;
+        }
+    }
+    std::printf("CLIPBOARD offers plain %s\n",
+                convert(display, window, selection, "UTF8_STRING").c_str());
 }
 
 } // namespace
@@ -56,6 +110,10 @@ int main(int argc, char* argv[])
     XFixesSelectSelectionInput(display, DefaultRootWindow(display), clipboard, mask);
     XFixesSelectSelectionInput(display, DefaultRootWindow(display), XA_PRIMARY, mask);
     XSync(display, False);
+    const Window reader =
+        argc == 2 && std::strcmp(argv[1], "offers") == 0
+            ? XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0)
+            : None;
     std::printf("ready\n");
     std::fflush(stdout);
 
@@ -72,6 +130,9 @@ int main(int argc, char* argv[])
             what = notify->owner == None ? "none" : "owned";
         }
         std::printf("%s %s\n", name, what);
+        if (reader != None && notify->selection == clipboard && std::strcmp(what, "owned") == 0) {
+            reportOffer(display, reader, clipboard);
+        }
         std::fflush(stdout);
     }
 }
