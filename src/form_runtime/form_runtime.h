@@ -34,23 +34,16 @@ struct ClipboardText {
     bool secret = false;
 };
 
-class FormRuntime {
+// What a program does with the clipboard and the selection, without a window of its own: the
+// window logic reaches it through its form runtime, the command line's clipboard holder alone.
+class Clipboard {
 public:
-    FormRuntime() = default;
-    FormRuntime(const FormRuntime&) = delete;
-    FormRuntime& operator=(const FormRuntime&) = delete;
-    FormRuntime(FormRuntime&&) = delete;
-    FormRuntime& operator=(FormRuntime&&) = delete;
-    virtual ~FormRuntime() = default;
-
-    // Setting replaces the whole content; reading gives the current content.
-    [[nodiscard]] virtual Text text(TextBox box) const = 0;
-    virtual void setText(TextBox box, const Text& text) = 0;
-    virtual void setFocus(TextBox box) = 0;
-    // The text shown in the combo box: a chosen list item or typed text.
-    [[nodiscard]] virtual Text text(ComboBox box) const = 0;
-    [[nodiscard]] virtual bool checked(MenuItem item) const = 0;
-    virtual void setChecked(MenuItem item, bool checked) = 0;
+    Clipboard() = default;
+    Clipboard(const Clipboard&) = delete;
+    Clipboard& operator=(const Clipboard&) = delete;
+    Clipboard(Clipboard&&) = delete;
+    Clipboard& operator=(Clipboard&&) = delete;
+    virtual ~Clipboard() = default;
 
     // Empties the clipboard (or the selection) of all formats.
     virtual void clipboardClear(ClipboardMode mode) = 0;
@@ -69,6 +62,25 @@ public:
     // emptied or put back, for a second at most: over early once each emptied one has been
     // taken over and each one put back taken over or read.
     virtual void clipboardWait() = 0;
+};
+
+class FormRuntime : public Clipboard {
+public:
+    FormRuntime() = default;
+    FormRuntime(const FormRuntime&) = delete;
+    FormRuntime& operator=(const FormRuntime&) = delete;
+    FormRuntime(FormRuntime&&) = delete;
+    FormRuntime& operator=(FormRuntime&&) = delete;
+    ~FormRuntime() override = default;
+
+    // Setting replaces the whole content; reading gives the current content.
+    [[nodiscard]] virtual Text text(TextBox box) const = 0;
+    virtual void setText(TextBox box, const Text& text) = 0;
+    virtual void setFocus(TextBox box) = 0;
+    // The text shown in the combo box: a chosen list item or typed text.
+    [[nodiscard]] virtual Text text(ComboBox box) const = 0;
+    [[nodiscard]] virtual bool checked(MenuItem item) const = 0;
+    virtual void setChecked(MenuItem item, bool checked) = 0;
 
     // A modal message with one OK button and no icon, titled "Tessivo"; returns when dismissed.
     virtual void msgBox(const Text& message) = 0;

@@ -17,13 +17,12 @@ const forms::Text WeakKeyMessageStart =
     U"This key gives an easily guessed password for this site and user: ";
 const forms::Text WeakKeyMessageEnd =
     U". The password is on the clipboard as usual; for new accounts, choose another key.";
-// What a clipboard manager gets as its newest entry when the clipboard held nothing before.
-const forms::ClipboardText PasswordRemoved{U"(password removed)", false};
 
 } // namespace
 
 Form1::Form1(forms::FormRuntime& runtime)
     : m_runtime(runtime)
+    , m_clipboard(runtime, PasswordClipboard::Reach::ClipboardAndSelection)
 {
 }
 
@@ -31,7 +30,6 @@ Form1::~Form1()
 {
     derivation::Wipe(m_vars.K);
     derivation::Wipe(m_vars.Pas);
-    derivation::Wipe(m_before.text);
 }
 
 void Form1::Form_Load()
@@ -115,7 +113,7 @@ void Form1::TxtKey_Change()
 
 void Form1::Genera()
 {
-    rememberClipboard();
+    m_clipboard.rememberBefore(m_vars.Pas);
     derivation::WeakKey weakness = derivation::WeakKey::None;
     if (main_window::Genera(m_runtime, m_vars, &weakness) == GeneraOutcome::Generated &&
         weakness != derivation::WeakKey::None) {
@@ -146,56 +144,11 @@ void Form1::Cancella()
     m_runtime.setFocus(TxtNomesito);
 }
 
-bool Form1::holdsOwnPassword(forms::ClipboardMode mode) const
-{
-    return !m_vars.Pas.empty() && m_runtime.clipboardHolds(m_vars.Pas, mode);
-}
-
-// A clipboard that still holds an earlier password keeps what was there before that one.
-void Form1::rememberClipboard()
-{
-    if (holdsOwnPassword(forms::ClipboardMode::Clipboard)) {
-        return;
-    }
-    forms::ClipboardText now = m_runtime.clipboardText(forms::ClipboardMode::Clipboard);
-    derivation::Wipe(m_before.text);
-    m_before = std::move(now);
-}
-
-// Only the password, or a part of it, goes: what the user has copied elsewhere since stays.
-// A clipboard manager refills an emptied clipboard with its newest entry, the password, so
-// what was there before goes back instead; with nothing before, and a manager seen refilling,
-// a notice becomes its newest entry. With no manager an emptied clipboard stays empty.
+// Also the selection: selecting the shown password fills it.
 void Form1::clearOwnPassword()
 {
-    bool changed = false;
-    for (const auto mode : {forms::ClipboardMode::Clipboard, forms::ClipboardMode::Selection}) {
-        if (!holdsOwnPassword(mode)) {
-            continue;
-        }
-        const bool putBack = mode == forms::ClipboardMode::Clipboard && !m_before.text.empty() &&
-                             m_before.text != m_vars.Pas;
-        if (putBack) {
-            m_runtime.clipboardPutBack(m_before, mode);
-        } else {
-            m_runtime.clipboardClear(mode);
-        }
-        changed = true;
-    }
-    derivation::Wipe(m_before.text);
-    if (!changed) {
-        return;
-    }
-    m_runtime.clipboardWait();
-    bool refilled = false;
-    for (const auto mode : {forms::ClipboardMode::Clipboard, forms::ClipboardMode::Selection}) {
-        if (holdsOwnPassword(mode)) {
-            m_runtime.clipboardPutBack(PasswordRemoved, mode);
-            refilled = true;
-        }
-    }
-    if (refilled) {
-        m_runtime.clipboardWait();
+    if (m_clipboard.takeBack(m_vars.Pas)) {
+        m_clipboard.settle(m_vars.Pas);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "engine.h"
 #include "form1_fields.h"
 #include "form_runtime.h"
+#include "password_clipboard.h"
 
 #include <set>
 
@@ -52,15 +53,12 @@ public:
 private:
     void setMode(std::int16_t z);
     void warnOfWeakKey(derivation::WeakKey weakness);
-    [[nodiscard]] bool holdsOwnPassword(forms::ClipboardMode mode) const;
-    void rememberClipboard();
     void clearOwnPassword();
 
     forms::FormRuntime& m_runtime;
     Form1Variables m_vars;
     std::set<forms::Text> m_warnedSeeds; // site + user texts already warned of a weak key
-    // The clipboard as it was before Tessivo's first password went on it: the user's own.
-    forms::ClipboardText m_before;
+    PasswordClipboard m_clipboard;
 };
 
 } // namespace tessivo::main_window

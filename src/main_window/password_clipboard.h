@@ -1,0 +1,55 @@
+#pragma once
+
+#include "form_runtime.h"
+
+namespace tessivo::main_window {
+
+// The rules by which a password put on the clipboard is taken back: the window's END and close
+// box follow them, and so does the command line's clipboard holder when its time is up. Only the
+// password, or a part of it, goes; what the user has copied since stays. What the clipboard held
+// before the first password goes back, so that a clipboard manager refilling an emptied
+// clipboard refills that, not the password; with nothing before, such a manager gets a notice.
+class PasswordClipboard {
+public:
+    // Which of X11's two clipboards the password may be on: the window's password box also
+    // fills the selection; the holder only ever fills the clipboard and leaves the selection be.
+    enum class Reach { ClipboardAndSelection, ClipboardOnly };
+
+    PasswordClipboard(forms::Clipboard& clipboard, Reach reach);
+    PasswordClipboard(const PasswordClipboard&) = delete;
+    PasswordClipboard& operator=(const PasswordClipboard&) = delete;
+    PasswordClipboard(PasswordClipboard&&) = delete;
+    PasswordClipboard& operator=(PasswordClipboard&&) = delete;
+    // What was remembered is wiped.
+    ~PasswordClipboard();
+
+    // Call before a new password goes on: remembers what the clipboard holds now as what goes
+    // back, unless it still holds `current`, the password put there before (then what was
+    // there before that one stays remembered). `current` may be empty.
+    void rememberBefore(const forms::Text& current);
+    // What goes back, for a new holder that replaces this one; and taking that over.
+    [[nodiscard]] const forms::ClipboardText& before() const { return m_before; }
+    void adoptBefore(forms::ClipboardText before);
+
+    // The first step: takes `password` off wherever it still is, putting back what was there
+    // before or emptying it; forgets what was remembered. True when something changed, and
+    // `settle` must follow (the window hides itself in between, so that it goes at once).
+    bool takeBack(const forms::Text& password);
+    // The second step: lets clipboard managers answer; one that brought `password` back gets the
+    // notice instead, and is given time to take that too.
+    void settle(const forms::Text& password);
+
+    // A clipboard manager's newest entry when the clipboard held nothing before.
+    static const forms::ClipboardText PasswordRemoved;
+
+private:
+    [[nodiscard]] bool holds(const forms::Text& password, forms::ClipboardMode mode) const;
+    [[nodiscard]] bool reaches(forms::ClipboardMode mode) const;
+
+    forms::Clipboard& m_clipboard;
+    Reach m_reach;
+    // The clipboard as it was before the first password went on it: the user's own.
+    forms::ClipboardText m_before;
+};
+
+} // namespace tessivo::main_window
