@@ -29,7 +29,7 @@ printf 'Ab3$\n' >"$work/key" # the example's key, no one's secret
 echo "== tessivo-cli beside the floor: $runs calls of each, interleaved"
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 "$build/bench/tessivo_call_timer" "$runs" "$work/key" \
-    "$build/src/cli/tessivo-cli" -l 14 google.it mario -- "$build/bench/tessivo_line_floor" \
+    "$build/src/tessivo-cli" -l 14 google.it mario -- "$build/bench/tessivo_line_floor" \
     >"$work/calls.txt"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 

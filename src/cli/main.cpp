@@ -1,3 +1,5 @@
+#include "clip_holder_protocol.h"
+#include "clipboard_holder.h"
 #include "engine.h"
 #include "key_reader.h"
 #include "process_hardening.h"
@@ -6,6 +8,7 @@
 #include "utf8.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <getopt.h>
@@ -19,11 +22,13 @@ namespace {
 
 namespace derivation = tessivo::derivation;
 namespace cli = tessivo::cli;
+namespace clip = tessivo::clip_holder;
 
 constexpr const char* Program = "tessivo-cli";
 
 constexpr const char* Usage =
     "Usage: tessivo-cli [--number] --length N SITE USER\n"
+    "       tessivo-cli --clip [--clear-after SECONDS] [--number] --length N SITE USER\n"
     "       tessivo-cli --help | --version\n"
     "\n"
     "Prints the password Tessivo's window makes for SITE and USER (the texts of its site and\n"
@@ -33,11 +38,16 @@ constexpr const char* Usage =
     "\n"
     "  -l, --length N   the password's length, 1 to 14 (required)\n"
     "  -n, --number     digits (Number mode) instead of letters (Alphabet mode)\n"
+    "  -c, --clip       put the password on the desktop's clipboard, marked secret, instead\n"
+    "                   of printing it; it is taken back after a while, as END does\n"
+    "      --clear-after SECONDS\n"
+    "                   with --clip: how long it stays, 1 to 3600 (default 45)\n"
     "      --help       show this text and exit\n"
     "      --version    show the version and exit\n"
     "\n"
-    "Exit status: 0 a password was printed; 1 Number mode gives no digits for these inputs,\n"
-    "or the key could not be read or the password written; 2 a usage error or refused input.\n"
+    "Exit status: 0 a password was printed (or put on the clipboard); 1 Number mode gives no\n"
+    "digits for these inputs, or the key could not be read, the password written or no\n"
+    "clipboard reached; 2 a usage error or refused input.\n"
     "See tessivo-cli(1).\n";
 
 // As many characters as the window's site and user boxes take, counted as they count them:
@@ -87,20 +97,26 @@ struct Request {
     std::u32string seed;
     int length = 0;
     derivation::Mode mode = derivation::Mode::Alphabet;
+    bool clip = false;
+    int clearAfter = clip::DefaultSeconds;
 };
 
 // The command line as given: the options' values and the operands, still unchecked.
 struct Arguments {
     const char* lengthText = nullptr;
     derivation::Mode mode = derivation::Mode::Alphabet;
+    bool clip = false;
+    const char* clearAfterText = nullptr;
     std::vector<const char*> operands;
 };
 
-enum LongOnly { Help = 256, Version };
+enum LongOnly { Help = 256, Version, ClearAfter };
 
 const option Options[] = {
     {"length", required_argument, nullptr, 'l'},
     {"number", no_argument, nullptr, 'n'},
+    {"clip", no_argument, nullptr, 'c'},
+    {"clear-after", required_argument, nullptr, ClearAfter},
     {"help", no_argument, nullptr, Help},
     {"version", no_argument, nullptr, Version},
     {nullptr, 0, nullptr, 0},
@@ -108,7 +124,7 @@ const option Options[] = {
 
 // "-": operands arrive in order as option 1, whatever POSIXLY_CORRECT says; ":": a missing
 // option argument is told from an unknown option, and getopt prints nothing.
-constexpr const char* ShortOptions = "-:l:n";
+constexpr const char* ShortOptions = "-:l:nc";
 
 // `given` is the argument getopt could not take.
 void reportBadOption(std::string_view given)
@@ -142,6 +158,12 @@ std::optional<Arguments> readArguments(int argc, char* argv[], int& status)
         case 'n':
             arguments.mode = derivation::Mode::Number;
             break;
+        case 'c':
+            arguments.clip = true;
+            break;
+        case ClearAfter:
+            arguments.clearAfterText = optarg;
+            break;
         case Help:
             std::fputs(Usage, stdout);
             status = Printed;
@@ -151,7 +173,8 @@ std::optional<Arguments> readArguments(int argc, char* argv[], int& status)
             status = Printed;
             return std::nullopt;
         case ':':
-            usageError("--length needs a value, 1 to 14"); // the only option that takes one
+            usageError(optopt == ClearAfter ? "--clear-after needs a value, 1 to 3600 seconds"
+                                            : "--length needs a value, 1 to 14");
             return std::nullopt;
         default:
             reportBadOption(argv[optind - 1]);
@@ -162,6 +185,18 @@ std::optional<Arguments> readArguments(int argc, char* argv[], int& status)
         arguments.operands.push_back(argv[i]);
     }
     return arguments;
+}
+
+// --clear-after's seconds: digits only, 1 to 3600.
+std::optional<int> parseSeconds(std::string_view text)
+{
+    int seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        seconds < clip::FewestSeconds || seconds > clip::MostSeconds) {
+        return std::nullopt;
+    }
+    return seconds;
 }
 
 // What the arguments ask for, or nullopt once the reason they cannot is reported.
@@ -175,12 +210,25 @@ std::optional<Request> requestFrom(const Arguments& arguments)
         usageError("--length is required: the password's length, 1 to 14");
         return std::nullopt;
     }
+    std::optional<int> clearAfter;
+    if (arguments.clearAfterText != nullptr) {
+        if (!arguments.clip) {
+            usageError("--clear-after goes with --clip");
+            return std::nullopt;
+        }
+        clearAfter = parseSeconds(arguments.clearAfterText);
+        if (!clearAfter) {
+            usageError("--clear-after takes a whole number of seconds, 1 to 3600");
+            return std::nullopt;
+        }
+    }
     const auto site = nameArgument(arguments.operands[0], "site name");
     const auto user = nameArgument(arguments.operands[1], "user name");
     if (!site || !user) {
         return std::nullopt;
     }
-    Request request{*site + *user, 0, arguments.mode};
+    Request request{*site + *user, 0, arguments.mode, arguments.clip,
+                    clearAfter.value_or(clip::DefaultSeconds)};
     if (request.seed.empty()) {
         refuse("give a site name or a user name (not both \"\"): the password is made from them");
         return std::nullopt;
@@ -272,6 +320,14 @@ int run(int argc, char* argv[])
     if (!request) {
         return status;
     }
+    std::optional<cli::ClipboardHolder> holder;
+    if (request->clip) {
+        holder = cli::ClipboardHolder::Find();
+        if (!holder->found()) {
+            std::fprintf(stderr, "%s: %s\n", Program, holder->problem().c_str());
+            return NoPassword;
+        }
+    }
     const auto keySum = readKeySum(status);
     if (!keySum) {
         return status;
@@ -292,6 +348,16 @@ int run(int argc, char* argv[])
                      "%s: warning: this key gives an easily guessed password for this site and "
                      "user: %.*s. For new accounts, choose another key.\n",
                      Program, static_cast<int>(reason.size()), reason.data());
+    }
+    if (holder) {
+        const bool held = holder->hold(password, request->clearAfter);
+        derivation::Wipe(password);
+        if (!held) {
+            std::fprintf(stderr, "%s: %s\n", Program, holder->problem().c_str());
+            return NoPassword;
+        }
+        std::fprintf(stderr, "Copied; the clipboard is cleared in %d s.\n", request->clearAfter);
+        return Printed;
     }
     const bool written = writePassword(password);
     derivation::Wipe(password);

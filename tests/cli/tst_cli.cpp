@@ -224,6 +224,11 @@ void TestCli::refusals_data()
     row("accented key", "-l 8 a b", "\xc3\xa8\n", 2);
     row("seven-character key", "-l 8 a b", "1234567\n", 2);
     row("no line on standard input", "-l 8 a b", "", 2);
+    row("--clear-after 0", "--clip --clear-after 0 -l 8 a b", "k\n", 2);
+    row("--clear-after beyond an hour", "-c --clear-after=3601 -l 8 a b", "k\n", 2);
+    row("--clear-after not a number", "--clip --clear-after x -l 8 a b", "k\n", 2);
+    row("--clear-after without a value", "-c -l 8 a b --clear-after", "k\n", 2);
+    row("--clear-after without --clip", "--clear-after 45 -l 8 a b", "k\n", 2);
     row("Number mode without digits", "-n -l 2 x ''", "k\n", 1);
     row("the key cannot be read (a directory)", "-l 8 a b </", "", 1);
 }
