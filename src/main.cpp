@@ -1,3 +1,5 @@
+#include "clip_holder.h"
+#include "clip_holder_protocol.h"
 #include "form1.h"
 #include "form1_window.h"
 #include "form2_window.h"
@@ -49,6 +51,10 @@ bool answeredWithoutWindow(int argc, char* argv[])
 int main(int argc, char* argv[])
 {
     tessivo::derivation::HardenProcess("tessivo");
+    // Not in the help: only tessivo-cli starts it, and hands it the password on a channel.
+    if (argc > 1 && std::strcmp(argv[1], tessivo::clip_holder::Option) == 0) {
+        return tessivo::RunClipHolder(argc, argv);
+    }
     if (answeredWithoutWindow(argc, argv)) {
         return std::fflush(stdout) == 0 ? 0 : 1;
     }

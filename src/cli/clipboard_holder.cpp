@@ -132,7 +132,7 @@ bool ClipboardHolder::hold(std::u32string_view password, int seconds)
     }
     // Made before the fork: the child may only exec.
     std::string secondsText = std::to_string(seconds);
-    std::string name = "tessivo";
+    std::string name = m_program;
     std::string option = protocol::Option;
     char* const arguments[] = {name.data(), option.data(), secondsText.data(), nullptr};
 
