@@ -352,6 +352,96 @@ for row in "${managers[@]}"; do
     done
 done
 
+echo "-- tessivo-cli --clip refuses where no clipboard can be reached, before the key"
+for session in "env -u DISPLAY -u WAYLAND_DISPLAY" "env -u DISPLAY WAYLAND_DISPLAY=wayland-9"; do
+    out=$($session "$cli" --clip -l 14 a b </dev/null 2>"$work/clip.err") && fail "--clip without X11 ($session) succeeded"
+    [ -z "$out" ] && grep -q '^tessivo-cli: --clip ' "$work/clip.err" || fail "--clip without X11 ($session): '$out' $(cat "$work/clip.err")"
+done
+
+# Inputs no other test types, so that the scan below finds only what this one handed over.
+clip_key='Cl1p&'
+clip_site=clip.example
+clip_user=holder
+clip_password() { printf '%s\n' "$clip_key" | "$cli" "$@" -l 14 "$clip_site" "$clip_user"; }
+letters=$(clip_password) && digits=$(clip_password --number) || fail "tessivo-cli refused the --clip inputs"
+clip_holders() { pgrep -f "^$program --clip-holder" || true; }
+clip_times=()
+# Returns to the prompt at once, with nothing on standard output, the password on the clipboard
+# and marked secret.
+clip() {
+    local start took out
+    start=$(date +%s%N)
+    out=$(clip_password --clip --clear-after 2 "$@" 2>"$work/clip.err") || fail "--clip failed: $(cat "$work/clip.err")"
+    took=$((($(date +%s%N) - start) / 1000000))
+    clip_times+=("$took")
+    [ "$took" -lt 1000 ] || fail "--clip took $took ms to return"
+    [ -z "$out" ] || fail "--clip printed '$out'"
+    grep -qx 'Copied; the clipboard is cleared in 2 s.' "$work/clip.err" || fail "--clip said: $(cat "$work/clip.err")"
+    offers_secret_mark clipboard && [ "$(xclip -o -selection clipboard -t x-kde-passwordManagerHint)" = secret ] ||
+        fail "the password from --clip is not marked secret"
+    for holder in $(clip_holders); do
+        grep -qE '^Max core file size +0 +0 ' "/proc/$holder/limits" || fail "the clipboard holder may leave a core file"
+    done
+}
+# Neither the key nor the password in any process's command line or environment.
+scan_processes() {
+    printf '%s\n%s\n%s\n' "$clip_key" "$letters" "$digits" | python3 -c '
+import glob, sys
+secrets = [line.rstrip("\n").encode() for line in sys.stdin]
+for path in glob.glob("/proc/[0-9]*/cmdline") + glob.glob("/proc/[0-9]*/environ"):
+    try:
+        content = open(path, "rb").read()
+    except OSError:
+        continue
+    if any(s in content for s in secrets):
+        sys.exit(path)' || fail "a secret shows in a process's command line or environment"
+}
+# What the clipboard holds once the holder's time is up, and the holder gone.
+after_holder() {
+    for _ in $(seq 80); do [ -z "$(clip_holders)" ] && break; sleep 0.1; done
+    [ -z "$(clip_holders)" ] || fail "the clipboard holder is still there after its time"
+    settled "$1"
+}
+
+# What --clip leaves, with or without a clipboard manager:
+#   name|manager|before|since|after
+clip_scenarios=(
+    "nothing before, no manager: emptied|||||"
+    "what was copied in between stays||mine|theirs|theirs"
+    "a manager gets back what was there before|parcellite|mine||mine"
+    "a manager refilling an emptied clipboard gets the notice|parcellite|||(password removed)"
+    "a second --clip replaces the first; the end puts back the first one's before|parcellite|mine|again|mine"
+)
+for row in "${clip_scenarios[@]}"; do
+    IFS='|' read -r name manager before since after <<<"$row"
+    echo "-- tessivo-cli --clip: $name"
+    [ -z "$manager" ] || start_manager "$manager"
+    [ -z "$before" ] || copy "$before"
+    clip
+    [ "$(clipboard)" = "$letters" ] || fail "--clip put '$(clipboard)' on the clipboard"
+    [ "$(selection)" != "$letters" ] || fail "--clip filled the selection"
+    scan_processes
+    case $since in
+        theirs) copy theirs ;;
+        again)
+            first=$(clip_holders)
+            clip --number
+            [ "$(clipboard)" = "$digits" ] || fail "the second --clip put '$(clipboard)' on the clipboard"
+            # A zombie has no command line: a holder ended is not found, reaped or not.
+            for _ in $(seq 10); do clip_holders | grep -qx "$first" || break; sleep 0.1; done
+            clip_holders | grep -qx "$first" && fail "the first holder did not end when the second came"
+            [ "$(clip_holders | wc -l)" = 1 ] || fail "not one holder: $(clip_holders)"
+            ;;
+    esac
+    left=$(after_holder 1)
+    [ "$left" = "$after" ] || fail "$name: '$left' on the clipboard afterwards"
+    checks=$((checks + 1))
+    [ -z "$manager" ] || stop_manager
+    stop_holder
+done
+sorted=$(printf '%s\n' "${clip_times[@]}" | sort -n)
+echo "tessivo-cli --clip returned in $(sed -n "$(((${#clip_times[@]} + 1) / 2))p" <<<"$sorted") ms (median of ${#clip_times[@]})"
+
 # xfce4-clipman never answers the request Qt sends at exit to hand a selection over to a
 # clipboard manager; Qt says so after waiting 5 s. The handing over is Qt's, not the program's.
 grep -v 'Unable to receive an event from the clipboard manager' "$work/program.log" |
