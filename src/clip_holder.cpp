@@ -61,6 +61,8 @@ bool readable(int fd, int ms)
 bool readToEnd(int fd, std::string& into, std::size_t most, int ms)
 {
     std::array<char, 256> chunk{};
+    // Room enough up front that a password is never moved, leaving a copy behind.
+    into.reserve(std::min<std::size_t>(most, 4096) + chunk.size());
     bool whole = false;
     while (readable(fd, ms)) {
         const ssize_t got = read(fd, chunk.data(), chunk.size());
