@@ -287,7 +287,7 @@ private:
             std::string text = reply.substr(2);
             derivation::Wipe(reply);
             auto before = fromBytes(text);
-            m_rules.adoptBefore({before.value_or(forms::Text()), secret});
+            m_rules.adoptBefore({before ? std::move(*before) : forms::Text(), secret});
         } else {
             derivation::Wipe(reply);
             m_rules.rememberBefore({});
@@ -359,6 +359,10 @@ private:
     // Time is up, or a signal came: what END does.
     void end()
     {
+        if (m_ending) {
+            return; // a signal while the clipboard managers are waited for
+        }
+        m_ending = true;
         stopListening();
         m_timer.stop();
         if (m_rules.takeBack(m_password)) {
@@ -394,6 +398,7 @@ private:
     int m_seconds;
     QTimer m_timer;
     int m_listener = -1;
+    bool m_ending = false;
     std::unique_ptr<QSocketNotifier> m_listening;
     std::unique_ptr<QSocketNotifier> m_signalled;
 };
