@@ -1,11 +1,13 @@
 #include "form1.h"
 #include "memory_form_runtime.h"
+#include "password_clipboard.h"
 #include "qt_test_helpers.h"
 
 #include <QTest>
 
 using tessivo::forms::ClipboardMode;
 using tessivo::main_window::Form1;
+using tessivo::main_window::PasswordClipboard;
 using tessivo::testing::MemoryFormRuntime;
 using tessivo::testing::show;
 
@@ -80,6 +82,8 @@ private slots:
     void unloadWipesTheSecrets();
     void weakKeyStillGivesItsPasswordAndIsToldOnce();
     void helpAndInfo();
+    void clipboardOnlyRules_data();
+    void clipboardOnlyRules();
 };
 
 void TestForm1::loadSetsTheStartingOptions()
@@ -351,6 +355,66 @@ void TestForm1::helpAndInfo()
     loaded.form.Info_Click();
     loaded.form.Info_Click();
     QCOMPARE(loaded.runtime.shown, (std::vector<std::string>{"Form2", "Form2"}));
+}
+
+// The same rules as tessivo-cli's clipboard holder uses them: the selection is never its own,
+// and what goes back may come from an earlier holder it replaced.
+void TestForm1::clipboardOnlyRules_data()
+{
+    QTest::addColumn<QString>("before");  // on the clipboard before the password
+    QTest::addColumn<QString>("adopted"); // what goes back, as an earlier holder handed it over
+    QTest::addColumn<QString>("manager"); // "refills" an emptied clipboard
+    QTest::addColumn<QString>("since");   // copied while the password waits
+    QTest::addColumn<QString>("clipboardAfter");
+
+    QTest::newRow("nothing before: emptied") << u""_s << u""_s << u""_s << u""_s << u""_s;
+    QTest::newRow("what was there goes back") << u"mine"_s << u""_s << u""_s << u""_s << u"mine"_s;
+    QTest::newRow("an earlier holder's before goes back, not its password")
+        << u"opeldeap0"_s << u"mine"_s << u""_s << u""_s << u"mine"_s;
+    QTest::newRow("text copied since stays")
+        << u"mine"_s << u""_s << u"refills"_s << u"theirs"_s << u"theirs"_s;
+    QTest::newRow("a manager refilling gets the notice")
+        << u""_s << u""_s << u"refills"_s << u""_s << u"(password removed)"_s;
+}
+
+void TestForm1::clipboardOnlyRules()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, adopted);
+    QFETCH(QString, manager);
+    QFETCH(QString, since);
+    QFETCH(QString, clipboardAfter);
+
+    const std::u32string password = U"opeldeap0opeld";
+    MemoryFormRuntime runtime;
+    PasswordClipboard rules(runtime, PasswordClipboard::Reach::ClipboardOnly);
+    if (!before.isEmpty()) {
+        runtime.otherProgramCopies(before.toStdU32String());
+    }
+    if (adopted.isEmpty()) {
+        rules.rememberBefore({});
+    } else {
+        rules.adoptBefore({adopted.toStdU32String(), false});
+    }
+    runtime.clipboardSetText(password);
+    runtime.otherProgramCopies(password, ClipboardMode::Selection);
+    if (manager == u"refills") {
+        runtime.whileWaiting([&runtime, password] {
+            if (runtime.clipboard.empty) {
+                runtime.otherProgramCopies(password);
+            }
+        });
+    }
+    if (!since.isEmpty()) {
+        runtime.otherProgramCopies(since.toStdU32String());
+    }
+
+    if (rules.takeBack(password)) {
+        rules.settle(password);
+    }
+    QCOMPARE(show(runtime.clipboard.text), clipboardAfter);
+    QCOMPARE(runtime.clipboard.empty, clipboardAfter.isEmpty());
+    QCOMPARE(show(runtime.selection.text), show(password));
 }
 
 QTEST_APPLESS_MAIN(TestForm1)
