@@ -30,7 +30,7 @@
 // Then a fresh Form1 over the same inputs generates and is left by END or the close box. Only
 // a clipboard (or selection) that holds the password, or a part Tessivo put there, changes;
 // afterwards neither holds the password. A text the clipboard held before the password comes
-// back, marked as it was, unless it was the password or a part of it; with nothing to put back
+// back, marked as it was, unless it was the password itself; with nothing to put back
 // the clipboard is empty, or "(password removed)" when a manager refilled it. The close box
 // also wipes the key and the password. Any other outcome aborts.
 
@@ -204,7 +204,7 @@ void checkLeaving(const Before& b, std::uint8_t leaving)
         return;
     }
     const bool putBack = !before.text.empty() && before.text != pas;
-    if (putBack && pas.find(before.text) == Text::npos) {
+    if (putBack) {
         require(holdsExactly(form.clipboard, before.text) && form.clipboard.secret == before.secret,
                 "the text before the password did not come back as it was");
     } else if (!putBack && manager) {

@@ -2,6 +2,7 @@
 
 #include "secret.h"
 
+#include <cstddef>
 #include <utility>
 
 namespace tessivo::main_window {
@@ -10,6 +11,11 @@ namespace {
 
 constexpr forms::ClipboardMode Modes[] = {forms::ClipboardMode::Clipboard,
                                           forms::ClipboardMode::Selection};
+
+constexpr std::size_t index(forms::ClipboardMode mode)
+{
+    return mode == forms::ClipboardMode::Selection ? 1 : 0;
+}
 
 } // namespace
 
@@ -63,6 +69,7 @@ bool PasswordClipboard::takeBack(const forms::Text& password)
         } else {
             m_clipboard.clipboardClear(mode);
         }
+        m_putBack.at(index(mode)) = putBack;
         changed = true;
     }
     derivation::Wipe(m_before.text);
@@ -70,12 +77,22 @@ bool PasswordClipboard::takeBack(const forms::Text& password)
     return changed;
 }
 
+// What went back may itself be a part of the password, and is then this program's own part of
+// it: only the whole password counts as brought back there, since no manager refills with less.
 void PasswordClipboard::settle(const forms::Text& password)
 {
     m_clipboard.clipboardWait();
     bool refilled = false;
     for (const auto mode : Modes) {
-        if (holds(password, mode)) {
+        bool broughtBack = false;
+        if (std::exchange(m_putBack.at(index(mode)), false)) {
+            forms::ClipboardText now = m_clipboard.clipboardText(mode);
+            broughtBack = now.text == password;
+            derivation::Wipe(now.text);
+        } else {
+            broughtBack = holds(password, mode);
+        }
+        if (broughtBack) {
             m_clipboard.clipboardPutBack(PasswordRemoved, mode);
             refilled = true;
         }

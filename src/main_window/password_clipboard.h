@@ -2,6 +2,8 @@
 
 #include "form_runtime.h"
 
+#include <array>
+
 namespace tessivo::main_window {
 
 // The rules by which a password put on the clipboard is taken back: the window's END and close
@@ -50,6 +52,8 @@ private:
     Reach m_reach;
     // The clipboard as it was before the first password went on it: the user's own.
     forms::ClipboardText m_before;
+    // Where `takeBack` put that back (clipboard, selection), until `settle` has looked.
+    std::array<bool, 2> m_putBack{false, false};
 };
 
 } // namespace tessivo::main_window
