@@ -45,7 +45,13 @@ def main():
                     needles.append((part, encoding, needle))
     found = 0
     read = 0
-    with open(f"/proc/{pid}/mem", "rb", buffering=0) as memory:
+    try:
+        memory = open(f"/proc/{pid}/mem", "rb", buffering=0)
+    except OSError as error:
+        # An undumpable process's memory is for root alone: that is no find.
+        print(f"could not read the memory of process {pid}: {error.strerror}", file=sys.stderr)
+        return 2
+    with memory:
         for start, end, path in regions(pid):
             try:
                 memory.seek(start)
