@@ -3,6 +3,7 @@
 #   scripts/setup.sh run    what building and starting the program needs
 #   scripts/setup.sh test   that, plus what the whole test suite needs
 #   scripts/setup.sh bench  that, plus what bench/run needs
+#   scripts/setup.sh headless  what trying the program without a display needs (xvfb-run)
 # As root (or with sudo) it runs apt-get; otherwise it prints the apt-get line and stops.
 set -euo pipefail
 
@@ -23,6 +24,10 @@ test_packages=(
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev file groff-base lintian binutils
 )
+# xvfb-run needs xauth, which xvfb only recommends.
+headless_packages=(
+    xvfb xauth
+)
 bench_packages=(
     xvfb libx11-dev libbenchmark-dev jq
 )
@@ -31,7 +36,8 @@ case "${1:-run}" in
     run) wanted=("${run_packages[@]}") ;;
     test) wanted=("${run_packages[@]}" "${test_packages[@]}") ;;
     bench) wanted=("${run_packages[@]}" "${bench_packages[@]}") ;;
-    *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+    headless) wanted=("${headless_packages[@]}") ;;
+    *) echo "usage: $0 run|test|bench|headless" >&2; exit 2 ;;
 esac
 
 missing=()
