@@ -174,6 +174,17 @@ run_start() {
     ensure_newcomer
     [ -d "$root/home/$newcomer/tessivo" ] || copy_project "/home/$newcomer/tessivo" "$newcomer"
     inside root "DEBIAN_FRONTEND=noninteractive apt-get purge -y -q xvfb xauth" >>"$log" 2>&1 || true
+    # Without sudo start.sh can install nothing: it must name the apt-get line, then the hint.
+    say "== start: scripts/start.sh without a display, as $newcomer without sudo"
+    mv "$root/etc/sudoers.d/$newcomer" "$root/etc/$newcomer.sudoers"
+    output=$(inside "$newcomer" "cd ~/tessivo && scripts/start.sh" </dev/null 2>&1) || true
+    mv "$root/etc/$newcomer.sudoers" "$root/etc/sudoers.d/$newcomer"
+    printf '%s\n' "$output" >>"$log"
+    if printf '%s\n' "$output" | grep -A 1 -E "apt-get install .*xvfb xauth" | grep -q 'on a virtual display: xvfb-run'; then
+        verdict "start without sudo: ok, the apt-get line for xvfb xauth, then the hint"
+    else
+        verdict "start without sudo: FAILED, no apt-get line for xvfb xauth before the hint"
+    fi
     say "== start: scripts/start.sh without a display, as $newcomer"
     started=$(date +%s)
     output=$(inside "$newcomer" "cd ~/tessivo && scripts/start.sh" </dev/null 2>&1) || status=$?
