@@ -113,19 +113,31 @@ inside() {
 
 # The project's tracked files as they are in FRESH_SOURCE, into DEST inside, owned by USER.
 copy_project() {
-    local dest=$root$1 user=$2
+    local dest=$root$1 user=$2 staging file
+    staging=$(mktemp -d "$root/tmp/copy.XXXXXX")
+    if git -C "$source_dir" rev-parse --git-dir >/dev/null 2>&1; then
+        git -C "$source_dir" ls-files -z |
+            tar -C "$source_dir" --null --ignore-failed-read -T - -cf - 2>/dev/null | tar -C "$staging" -xf -
+    else # a scratch copy
+        tar -C "$source_dir" --exclude=./build -cf - . | tar -C "$staging" -xf -
+    fi
     if [ "${FRESH_KEEP_BUILD:-0}" = 1 ] && [ -d "$dest/build" ]; then
+        # The kept build must see what changed: a changed file is new, an unchanged one keeps
+        # its old time.
+        while IFS= read -r -d '' file; do
+            if cmp -s "$staging/$file" "$dest/$file"; then
+                touch -r "$dest/$file" "$staging/$file"
+            else
+                touch "$staging/$file"
+            fi
+        done < <(cd "$staging" && find . -type f -print0)
         find "$dest" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
     else
         rm -rf "$dest"
+        mkdir -p "$dest"
     fi
-    mkdir -p "$dest"
-    if git -C "$source_dir" rev-parse --git-dir >/dev/null 2>&1; then
-        git -C "$source_dir" ls-files -z |
-            tar -C "$source_dir" --null --ignore-failed-read -T - -cf - 2>/dev/null | tar -C "$dest" -xf -
-    else # a scratch copy
-        tar -C "$source_dir" --exclude=./build -cf - . | tar -C "$dest" -xf -
-    fi
+    tar -C "$staging" -cf - . | tar -C "$dest" -xf -
+    rm -rf "$staging"
     chroot "$root" chown -R "$user:" "$1"
 }
 
