@@ -52,19 +52,27 @@ mirror() {
 }
 
 make_root() {
-    if [ -x "$root/usr/bin/apt-get" ] && [ -f "$root/etc/debian_version" ]; then
+    # Written once debootstrap has finished: a half-made root file system is made again.
+    local made=$root/etc/tessivo-fresh-debian
+    if [ -f "$made" ]; then
         say "root file system: reusing $root (Debian $(cat "$root/etc/debian_version"))"
         return
     fi
     if ! command -v debootstrap >/dev/null; then
-        apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends debootstrap >>"$log" 2>&1
+        { apt-get update -q && apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends debootstrap; } >>"$log" 2>&1
     fi
     local from
     from=$(mirror)
+    if [ -d "$root" ] && [ -n "$(ls -A "$root")" ]; then
+        # Only what an unfinished debootstrap left is removed.
+        [ -d "$root/debootstrap" ] ||
+            { say "FAILED: $root is not empty and not made here: remove it or set FRESH_ROOT"; exit 1; }
+        rm -rf "$root"
+    fi
     say "root file system: debootstrap --variant=minbase bookworm $root $from"
-    rm -rf "$root"
     debootstrap --variant=minbase bookworm "$root" "$from" >>"$log" 2>&1 ||
         { say "FAILED: debootstrap (see $log)"; exit 1; }
+    date -u >"$made"
 }
 
 # proc, sys and dev for the chroot, taken down again however the script ends.
