@@ -8,7 +8,7 @@ scripts/setup.sh run
 cmake --preset release >/dev/null
 cmake --build --preset release --target tessivo tessivo-cli
 program=$(printf '%q' "$PWD/build/release/src/tessivo")
-cli=$(printf '%q' "$PWD/build/release/src/cli/tessivo-cli")
+cli=$(printf '%q' "$PWD/build/release/src/tessivo-cli")
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "Tessivo needs a graphical desktop and none is available here (DISPLAY is not set)." >&2
