@@ -46,23 +46,6 @@ std::string ownDirectory()
 
 bool isProgram(const std::string& path) { return !path.empty() && access(path.c_str(), X_OK) == 0; }
 
-bool sendAll(int socket, const void* data, std::size_t size)
-{
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t sent = send(socket, bytes, size, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) {
-            continue;
-        }
-        if (sent <= 0) {
-            return false;
-        }
-        bytes += sent;
-        size -= static_cast<std::size_t>(sent);
-    }
-    return true;
-}
-
 // The holder's one status byte, or -1 when it ended or fell silent without one.
 int answerOf(int socket)
 {
@@ -146,8 +129,9 @@ bool ClipboardHolder::hold(std::u32string_view password, int seconds)
         close(ends[0]);
         return false;
     }
-    const bool sent = sendAll(ends[0], password.data(), password.size() * sizeof(char32_t)) &&
-                      shutdown(ends[0], SHUT_WR) == 0;
+    const bool sent =
+        protocol::SendAll(ends[0], password.data(), password.size() * sizeof(char32_t)) &&
+        shutdown(ends[0], SHUT_WR) == 0;
     const int status = sent ? answerOf(ends[0]) : -1;
     close(ends[0]);
 

@@ -95,23 +95,6 @@ std::optional<forms::Text> fromBytes(std::string& bytes)
     return text;
 }
 
-bool sendAll(int fd, const void* data, std::size_t size)
-{
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t sent = send(fd, bytes, size, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) {
-            continue;
-        }
-        if (sent <= 0) {
-            return false;
-        }
-        bytes += sent;
-        size -= static_cast<std::size_t>(sent);
-    }
-    return true;
-}
-
 // The password from tessivo-cli: one the window could have made, or none.
 std::optional<forms::Text> receivePassword()
 {
@@ -340,9 +323,9 @@ private:
         const std::array<unsigned char, 2> head{
             static_cast<unsigned char>(holding ? Reply::Holding : Reply::NotHolding),
             static_cast<unsigned char>(before.secret ? 1 : 0)};
-        (void)(sendAll(successor, head.data(), holding ? 2 : 1) &&
-               (!holding ||
-                sendAll(successor, before.text.data(), before.text.size() * sizeof(char32_t))));
+        (void)(protocol::SendAll(successor, head.data(), holding ? 2 : 1) &&
+               (!holding || protocol::SendAll(successor, before.text.data(),
+                                              before.text.size() * sizeof(char32_t))));
         shutdown(successor, SHUT_WR);
         unsigned char done = 0;
         const bool replaced =
