@@ -89,6 +89,9 @@ public:
     // Loads the form if it is not loaded (which runs its load handler), shows it modeless and
     // without an owner, and brings it to the front. There is only ever one of each form.
     virtual void show(Form form) = 0;
+    // Takes the form's window off the screen at once, leaving it loaded (nothing happens when
+    // it is not loaded), so that what is left to do before it goes happens out of sight.
+    virtual void hide(Form form) = 0;
     // Closes the form, running its unload handler first. The program ends when no form is
     // left loaded.
     virtual void unload(Form form) = 0;

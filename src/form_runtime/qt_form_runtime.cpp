@@ -86,6 +86,8 @@ void QtFormRuntime::beep() { QApplication::beep(); }
 
 void QtFormRuntime::show(Form form) { m_forms.show(form.name); }
 
+void QtFormRuntime::hide(Form form) { m_forms.hide(form.name); }
+
 void QtFormRuntime::unload(Form form) { m_forms.unload(form.name); }
 
 void QtFormRuntime::end() { m_forms.end(); }

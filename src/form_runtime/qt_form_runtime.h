@@ -35,6 +35,7 @@ public:
     void msgBox(const Text& message) override;
     void beep() override;
     void show(Form form) override;
+    void hide(Form form) override;
     void unload(Form form) override;
     void end() override;
 

@@ -45,6 +45,14 @@ void QtForms::show(std::string_view form)
     e.window->activateWindow();
 }
 
+void QtForms::hide(std::string_view form)
+{
+    QWidget* window = entry(form).window;
+    if (window != nullptr) {
+        window->hide();
+    }
+}
+
 void QtForms::unload(std::string_view form)
 {
     Entry& e = entry(form);

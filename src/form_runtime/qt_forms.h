@@ -27,6 +27,7 @@ public:
 
     void define(std::string_view form, Factory factory);
     void show(std::string_view form);
+    void hide(std::string_view form);
     void unload(std::string_view form);
     void end();
 

@@ -43,7 +43,7 @@ void Form1::Form_Load()
 
 void Form1::Form_Unload()
 {
-    clearOwnPassword();
+    leave({forms::Form1Name});
     derivation::Wipe(m_vars.K);
     derivation::Wipe(m_vars.Pas);
 }
@@ -58,7 +58,7 @@ void Form1::ComCanc_Click() { Cancella(); }
 
 void Form1::ComEnd_Click()
 {
-    clearOwnPassword();
+    leave({forms::Form1Name, forms::Form2Name});
     m_runtime.end();
 }
 
@@ -144,10 +144,17 @@ void Form1::Cancella()
     m_runtime.setFocus(TxtNomesito);
 }
 
-// Also the selection: selecting the shown password fills it.
-void Form1::clearOwnPassword()
+// Also the selection: selecting the shown password fills it. The clipboard is changed while
+// the windows are still up (a Wayland compositor takes a change only from a program the user
+// has just used), then they go at once: leaving feels instant, and the wait for a clipboard
+// manager, up to a second, happens out of sight.
+void Form1::leave(std::initializer_list<forms::Form> windows)
 {
-    if (m_clipboard.takeBack(m_vars.Pas)) {
+    const bool changed = m_clipboard.takeBack(m_vars.Pas);
+    for (const forms::Form window : windows) {
+        m_runtime.hide(window);
+    }
+    if (changed) {
         m_clipboard.settle(m_vars.Pas);
     }
 }

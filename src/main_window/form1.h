@@ -5,6 +5,7 @@
 #include "form_runtime.h"
 #include "password_clipboard.h"
 
+#include <initializer_list>
 #include <set>
 
 // The main form's logic: its handlers and procedures, written against the form runtime
@@ -53,7 +54,8 @@ public:
 private:
     void setMode(std::int16_t z);
     void warnOfWeakKey(derivation::WeakKey weakness);
-    void clearOwnPassword();
+    // Takes the password off the clipboard and the selection, then `windows` off the screen.
+    void leave(std::initializer_list<forms::Form> windows);
 
     forms::FormRuntime& m_runtime;
     Form1Variables m_vars;

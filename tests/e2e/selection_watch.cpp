@@ -9,12 +9,15 @@
 //   CLIPBOARD offers plain TEXT    it is not: a history keeps TEXT
 // Each read is a request the owner sees, which is why only this mode reads.
 //   selection_watch close WINDOW   asks the window to close, as its close box does
+//   selection_watch gone WINDOW    says "ready", then, once the window leaves the screen, the
+//                                  time (CLOCK_REALTIME, nanoseconds) it went
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <unistd.h>
 
@@ -83,6 +86,25 @@ void reportOffer(Display* display, Window window, Atom selection)
                 convert(display, window, selection, "UTF8_STRING").c_str());
 }
 
+int reportGone(Display* display, const char* id)
+{
+    const Window window = std::strtoul(id, nullptr, 0);
+    XSelectInput(display, window, StructureNotifyMask);
+    XSync(display, False);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (;;) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == UnmapNotify || event.type == DestroyNotify) {
+            timespec now{};
+            clock_gettime(CLOCK_REALTIME, &now);
+            std::printf("%lld%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec);
+            return 0;
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -96,6 +118,9 @@ int main(int argc, char* argv[])
         const int status = closeWindow(display, argv[2]);
         XCloseDisplay(display);
         return status;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "gone") == 0) {
+        return reportGone(display, argv[2]);
     }
     int eventBase = 0;
     int errorBase = 0;

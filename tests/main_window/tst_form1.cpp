@@ -3,6 +3,7 @@
 #include "password_clipboard.h"
 #include "qt_test_helpers.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using tessivo::forms::ClipboardMode;
@@ -305,6 +306,19 @@ void TestForm1::waysOut()
     // Only the password itself is marked: what goes back is the user's.
     QCOMPARE(runtime.clipboard.secret, clipboardAfter == show(password));
     QCOMPARE(runtime.selection.empty, way != u"Esc");
+
+    // The clipboard changes while the window can still change it; the window goes before any
+    // wait for a manager; END takes the information window with it.
+    QStringList steps;
+    for (const std::string& step : runtime.steps) {
+        steps << QString::fromStdString(step);
+    }
+    const QString hidden = way == u"END"     ? u"hide Form1,hide Form2"_s
+                           : way == u"close" ? u"hide Form1"_s
+                                             : u""_s;
+    const QRegularExpression order(u"^((clear|put back),)*%1(,wait|,put back)*$"_s.arg(hidden));
+    QVERIFY2(way == u"Esc" ? steps.isEmpty() : order.match(steps.join(u',')).hasMatch(),
+             qPrintable(steps.join(u',')));
 }
 
 void TestForm1::unloadWipesTheSecrets()

@@ -53,7 +53,11 @@ const MemoryFormRuntime::Clipboard& MemoryFormRuntime::board(forms::ClipboardMod
     return mode == forms::ClipboardMode::Selection ? selection : clipboard;
 }
 
-void MemoryFormRuntime::clipboardClear(forms::ClipboardMode mode) { board(mode) = Clipboard{}; }
+void MemoryFormRuntime::clipboardClear(forms::ClipboardMode mode)
+{
+    steps.emplace_back("clear");
+    board(mode) = Clipboard{};
+}
 
 void MemoryFormRuntime::clipboardSetText(const forms::Text& text)
 {
@@ -78,6 +82,7 @@ forms::ClipboardText MemoryFormRuntime::clipboardText(forms::ClipboardMode mode)
 void MemoryFormRuntime::clipboardPutBack(const forms::ClipboardText& content,
                                          forms::ClipboardMode mode)
 {
+    steps.emplace_back("put back");
     board(mode) = Clipboard{content.text, false, content.secret, true};
 }
 

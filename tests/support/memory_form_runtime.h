@@ -37,6 +37,7 @@ public:
     void clipboardPutBack(const forms::ClipboardText& content, forms::ClipboardMode mode) override;
     void clipboardWait() override
     {
+        steps.emplace_back("wait");
         if (m_otherPrograms) {
             m_otherPrograms();
         }
@@ -44,6 +45,7 @@ public:
     void msgBox(const forms::Text& message) override { messages.push_back(message); }
     void beep() override { ++beeps; }
     void show(forms::Form form) override { shown.emplace_back(form.name); }
+    void hide(forms::Form form) override { steps.push_back("hide " + std::string(form.name)); }
     void unload(forms::Form form) override { unloaded.emplace_back(form.name); }
     void end() override { ++ends; }
 
@@ -69,6 +71,9 @@ public:
     std::vector<std::string> shown;
     std::vector<std::string> unloaded;
     std::string focus;
+    // What was done to the clipboard and the windows, in order: "clear", "put back", "wait",
+    // "hide Form1".
+    std::vector<std::string> steps;
     int ends = 0;
     int beeps = 0;
 
