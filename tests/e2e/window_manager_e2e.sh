@@ -94,4 +94,40 @@ program_pid=$!
 pids+=("$program_pid")
 sleep 3
 kill -0 "$program_pid" 2>/dev/null || fail "the program did not start on Wayland alone"
-echo "3 passed, 0 failed"
+kill "$program_pid"
+wait "$program_pid" 2>/dev/null || true
+
+echo "-- Wayland (Weston) natively, under Qt's own title bar: maximised and full screen, it lives on"
+# Weston's X11 back end in a private X server, driven with Weston's own keys (Super+Shift+M
+# maximises, Super+Shift+F goes full screen), which ask the window just as the maximise box
+# of Qt's title bar does. The window's size is read from its requests to the compositor.
+start_private_x_server "$work" || exit 1
+pids+=("$XVFB_PID")
+weston --backend=x11-backend.so --socket=tessivo-native --idle-time=0 --no-config \
+    --width=1024 --height=768 >"$work/weston-x11.log" 2>&1 &
+pids+=("$!")
+for _ in $(seq 100); do grep -q 'window id' "$work/weston-x11.log" && break; sleep 0.1; done
+output=$(sed -n 's/.*x11 output .* window id \([0-9]*\).*/\1/p' "$work/weston-x11.log")
+[ -n "$output" ] || fail "Weston's X11 back end did not start"
+geometry() { sed -n 's/.*set_window_geometry(0, 0, \([0-9]*\), \([0-9]*\)).*/\1x\2/p' "$work/native.log" | tail -n 1; }
+WAYLAND_DISPLAY=tessivo-native QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1 "$program" >"$work/native.log" 2>&1 &
+program_pid=$!
+pids+=("$program_pid")
+for _ in $(seq 100); do [ -n "$(geometry)" ] && break; sleep 0.1; done
+first=$(geometry)
+[ -n "$first" ] || fail "the program showed no window on Weston"
+xdotool windowfocus "$output"
+for request in super+shift+m super+shift+f; do
+    before=$(grep -c 'xdg_toplevel@[0-9]*.configure' "$work/native.log")
+    xdotool key "$request"
+    for _ in $(seq 30); do
+        [ "$(grep -c 'xdg_toplevel@[0-9]*.configure' "$work/native.log")" -gt $((before + 1)) ] && break
+        sleep 0.1
+    done
+    sleep 0.3
+    kill -0 "$program_pid" 2>/dev/null || fail "natively on Weston the program died on $request"
+    [ "$(grep -c 'xdg_toplevel@[0-9]*.configure' "$work/native.log")" -gt "$before" ] ||
+        fail "Weston did not act on $request"
+    [ "$(geometry)" = "$first" ] || fail "after $request the window is $(geometry), not $first"
+done
+echo "4 passed, 0 failed"
