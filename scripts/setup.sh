@@ -9,11 +9,11 @@ set -euo pipefail
 
 run_packages=(
     g++ cmake ninja-build
-    qt6-base-dev
+    qt6-base-dev libwayland-dev libwayland-bin pkgconf
     fonts-liberation2 fonts-dejavu-core
 )
 # The real program under Xvfb (with real clipboard managers, heard over the accessibility bus,
-# under a window manager and under a Wayland compositor), the fuzzers, the install tree (groff
+# under a window manager and under Wayland compositors with a clipboard history), the fuzzers, the install tree (groff
 # reads its manual pages) and the Debian package (lintian judges it, binutils' readelf checks
 # the program's hardening).
 test_packages=(
@@ -21,6 +21,7 @@ test_packages=(
     parcellite xfce4-clipman gpaste-2 clipit copyq
     dbus-daemon at-spi2-core python3-pyatspi
     openbox wmctrl weston xwayland qt6-wayland
+    sway clipman wtype wl-clipboard
     clang libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev file groff-base lintian binutils
 )

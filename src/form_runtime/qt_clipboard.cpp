@@ -1,6 +1,8 @@
 #include "qt_clipboard.h"
 
 #include "qt_text.h"
+#include "secret.h"
+#include "wayland_clipboard.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
@@ -10,6 +12,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 
 namespace tessivo::forms {
 
@@ -112,6 +115,124 @@ private:
     QTimer& m_quiet;
 };
 
+// What Wayland clients paste, whatever platform Qt runs on: through XWayland the compositor's
+// bridge serves them a copy without the secret mark and keeps serving a history's copy after
+// the X side was emptied; natively a program not in use can no longer change the clipboard.
+// The compositor's data-control reaches it without a window. Its news reach Qt's thread
+// through `changed` and `read`. No clipboard when there is none, and on platforms whose
+// clipboard lives inside this process.
+struct WaylandSide {
+    std::unique_ptr<WaylandClipboard> clipboard;
+    std::function<void(WaylandClipboard::Board, bool filled)> changed;
+    std::function<void()> read;
+    // The password just put on the X11 clipboard, until the bridge has offered it to Wayland
+    // clients; it is then offered again from here, marked.
+    QString unmarked;
+};
+
+void offerMarked(WaylandSide& side, WaylandClipboard::Board board, bool filled);
+
+WaylandSide& waylandSide()
+{
+    static WaylandSide side;
+    static const bool connected = [] {
+        if (!platformTracksOwnership() || qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+            return false;
+        }
+        side.clipboard = WaylandClipboard::connect();
+        if (side.clipboard == nullptr) {
+            return false;
+        }
+        QCoreApplication* application = QCoreApplication::instance();
+        side.clipboard->onChanged = [application](WaylandClipboard::Board board, bool filled) {
+            QMetaObject::invokeMethod(
+                application,
+                [board, filled] {
+                    offerMarked(side, board, filled);
+                    if (side.changed) {
+                        side.changed(board, filled);
+                    }
+                },
+                Qt::QueuedConnection);
+        };
+        side.clipboard->onRead = [application](WaylandClipboard::Board /*board*/) {
+            QMetaObject::invokeMethod(
+                application,
+                [] {
+                    if (side.read) {
+                        side.read();
+                    }
+                },
+                Qt::QueuedConnection);
+        };
+        // What it serves goes when the program ends, as on X11; its thread stops first.
+        QObject::connect(application, &QCoreApplication::aboutToQuit, application,
+                         [] { side.clipboard.reset(); });
+        return true;
+    }();
+    static_cast<void>(connected);
+    return side;
+}
+
+WaylandClipboard* waylandClipboard() { return waylandSide().clipboard.get(); }
+
+void waylandPut(WaylandClipboard& wayland, WaylandClipboard::Board board, const QString& text,
+                bool secret);
+
+void offerMarked(WaylandSide& side, WaylandClipboard::Board board, bool filled)
+{
+    if (side.unmarked.isEmpty() || board != WaylandClipboard::Board::Clipboard || !filled ||
+        side.clipboard == nullptr) {
+        return;
+    }
+    // Still this program's X11 clipboard: what Wayland clients got is the bridge's copy of it.
+    if (QGuiApplication::clipboard()->ownsClipboard() && !side.clipboard->offersSecretMark(board)) {
+        waylandPut(*side.clipboard, board, side.unmarked, true);
+    }
+    side.unmarked.fill(u'\0');
+    side.unmarked.clear();
+}
+
+WaylandClipboard::Board boardOf(ClipboardMode mode)
+{
+    return mode == ClipboardMode::Selection ? WaylandClipboard::Board::Primary
+                                            : WaylandClipboard::Board::Clipboard;
+}
+
+// A board that the Wayland side has, for this mode.
+WaylandClipboard* waylandBoard(ClipboardMode mode)
+{
+    WaylandClipboard* wayland = waylandClipboard();
+    return wayland != nullptr && wayland->hasBoard(boardOf(mode)) ? wayland : nullptr;
+}
+
+// What Wayland clients would paste now. This program may be the one serving it (through the
+// bridge, or natively), so its own events go on while it waits.
+QString waylandText(WaylandClipboard& wayland, ClipboardMode mode, bool* secret = nullptr)
+{
+    constexpr int MostMs = 1000;
+    WaylandClipboard::Content content = wayland.read(
+        boardOf(mode), [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); },
+        MostMs);
+    const QString text = QString::fromUtf8(content.text);
+    derivation::Wipe(content.text);
+    if (secret != nullptr) {
+        *secret = content.secret;
+    }
+    return text;
+}
+
+void waylandPut(WaylandClipboard& wayland, WaylandClipboard::Board board, const QString& text,
+                bool secret)
+{
+    QByteArray bytes = text.toUtf8();
+    WaylandClipboard::Content content{
+        std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), secret};
+    bytes.fill('\0');
+    wayland.set(board, content);
+    derivation::Wipe(content.text);
+}
+
 } // namespace
 
 void QtClipboard::clear(ClipboardMode mode)
@@ -121,24 +242,47 @@ void QtClipboard::clear(ClipboardMode mode)
         clipboard->clear(toQt(mode));
         m_touched.at(indexOf(toQt(mode))) = Touch::Emptied;
     }
+    if (WaylandClipboard* wayland = waylandBoard(mode); wayland != nullptr && waylandHeld(mode)) {
+        wayland->clear(boardOf(mode));
+        m_touched.at(indexOf(toQt(mode))) = Touch::Emptied;
+    }
 }
 
 void QtClipboard::setText(const Text& text)
 {
-    QGuiApplication::clipboard()->setMimeData(secretText(toQString(text)).release(),
-                                              QClipboard::Clipboard);
+    copySecret(toQString(text));
     m_touched.at(indexOf(QClipboard::Clipboard)) = Touch::None;
 }
 
 bool QtClipboard::holds(const Text& text, ClipboardMode mode) const
+{
+    const QString password = toQString(text);
+    QString held;
+    const bool qtSide = qtHolds(password, mode, held);
+    bool& waylandHolds = m_waylandHeld.at(indexOf(toQt(mode)));
+    waylandHolds = false;
+    if (WaylandClipboard* wayland = waylandBoard(mode); wayland != nullptr) {
+        // The same rules for what Wayland clients paste; a part is ours when it is what the
+        // side this program owns holds.
+        const QString pasted = waylandText(*wayland, mode);
+        waylandHolds = !pasted.isEmpty() && (pasted == password || (qtSide && pasted == held));
+    }
+    return qtSide || waylandHolds;
+}
+
+bool QtClipboard::waylandHeld(ClipboardMode mode) const
+{
+    return m_waylandHeld.at(indexOf(toQt(mode)));
+}
+
+bool QtClipboard::qtHolds(const QString& password, ClipboardMode mode, QString& held)
 {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     if (!exists(*clipboard, mode)) {
         return false;
     }
     const QClipboard::Mode qtMode = toQt(mode);
-    const QString held = clipboard->text(qtMode);
-    const QString password = toQString(text);
+    held = clipboard->text(qtMode);
     if (held.isEmpty()) {
         return false;
     }
@@ -160,10 +304,16 @@ ClipboardText QtClipboard::text(ClipboardMode mode) const
         return {};
     }
     const QMimeData* data = clipboard->mimeData(toQt(mode));
-    if (data == nullptr || !data->hasText()) {
-        return {};
+    if (data != nullptr && data->hasText() && !data->text().isEmpty()) {
+        return {toText(data->text()), markedSecret(*data)};
     }
-    return {toText(data->text()), markedSecret(*data)};
+    // Natively Qt sees no clipboard while none of its windows has the keyboard.
+    if (WaylandClipboard* wayland = waylandBoard(mode); wayland != nullptr) {
+        bool secret = false;
+        const QString pasted = waylandText(*wayland, mode, &secret);
+        return {toText(pasted), secret};
+    }
+    return {};
 }
 
 void QtClipboard::putBack(const ClipboardText& content, ClipboardMode mode)
@@ -173,6 +323,10 @@ void QtClipboard::putBack(const ClipboardText& content, ClipboardMode mode)
         const QString text = toQString(content.text);
         clipboard->setMimeData((content.secret ? secretText(text) : plainText(text)).release(),
                                toQt(mode));
+        m_touched.at(indexOf(toQt(mode))) = Touch::Filled;
+    }
+    if (WaylandClipboard* wayland = waylandBoard(mode); wayland != nullptr && waylandHeld(mode)) {
+        waylandPut(*wayland, boardOf(mode), toQString(content.text), content.secret);
         m_touched.at(indexOf(toQt(mode))) = Touch::Filled;
     }
 }
@@ -223,14 +377,32 @@ void QtClipboard::wait()
         }
     });
     const SelectionReads reads(quiet);
+    // The same answers from Wayland clients: a history refilling or taking over, or reading.
+    WaylandSide& wayland = waylandSide();
+    wayland.changed = [&answer](WaylandClipboard::Board board, bool filled) {
+        if (filled) {
+            answer(board == WaylandClipboard::Board::Primary ? 1 : 0);
+        }
+    };
+    wayland.read = [&quiet] { quiet.start(); };
     most.start(MostMs);
     if (!answered[0] || !answered[1]) {
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
+    wayland.changed = nullptr;
+    wayland.read = nullptr;
 }
 
 void QtClipboard::copySecret(const QString& text)
 {
+    // Through XWayland the bridge gives Wayland clients the text without its mark: once it
+    // has, they get it from here instead, marked (natively Qt offers the mark itself).
+    WaylandSide& side = waylandSide();
+    side.unmarked.fill(u'\0');
+    side.unmarked.clear();
+    if (side.clipboard != nullptr && !QGuiApplication::platformName().startsWith(u"wayland")) {
+        side.unmarked = text;
+    }
     QGuiApplication::clipboard()->setMimeData(secretText(text).release(), QClipboard::Clipboard);
 }
 

@@ -40,10 +40,16 @@ public:
     static void remarkPartOf(const QString& shown, QClipboard::Mode mode);
 
 private:
+    // Qt's own clipboard; `held` is what it holds.
+    static bool qtHolds(const QString& password, ClipboardMode mode, QString& held);
+    // Whether the last look found the password on the Wayland side of this board.
+    [[nodiscard]] bool waylandHeld(ClipboardMode mode) const;
+
     // What this program last did to the clipboard and the selection that others may answer,
     // by refilling or taking over what was emptied, or by reading what was filled.
     enum class Touch { None, Emptied, Filled };
     std::array<Touch, 2> m_touched{Touch::None, Touch::None};
+    mutable std::array<bool, 2> m_waylandHeld{false, false};
 };
 
 } // namespace tessivo::forms

@@ -1,0 +1,460 @@
+#include "wayland_clipboard.h"
+
+#include "secret.h"
+#include "wlr-data-control-unstable-v1-client-protocol.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+namespace tessivo::forms {
+
+namespace {
+
+constexpr std::string_view SecretFormat = "x-kde-passwordManagerHint";
+constexpr std::string_view SecretValue = "secret";
+// Every name a text goes by, best first: Wayland's own, then those of X11 clients.
+constexpr std::array<std::string_view, 5> TextFormats = {"text/plain;charset=utf-8", "UTF8_STRING",
+                                                         "text/plain", "TEXT", "STRING"};
+// Larger texts are not a password, nor a part of one.
+constexpr std::size_t MostBytes = 1 << 20;
+
+std::size_t indexOf(WaylandClipboard::Board board)
+{
+    return board == WaylandClipboard::Board::Primary ? 1 : 0;
+}
+
+void writeAll(int fd, std::string_view bytes)
+{
+    // A reader that stops reading must not stop this program.
+    const int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            break;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+} // namespace
+
+struct WaylandClipboard::Offer {
+    zwlr_data_control_offer_v1* offer = nullptr;
+    std::vector<std::string> formats;
+    bool own = false; // what this program serves itself
+
+    Offer() = default;
+    Offer(const Offer&) = delete;
+    Offer& operator=(const Offer&) = delete;
+    Offer(Offer&&) = delete;
+    Offer& operator=(Offer&&) = delete;
+    ~Offer()
+    {
+        if (offer != nullptr) {
+            zwlr_data_control_offer_v1_destroy(offer);
+        }
+    }
+
+    [[nodiscard]] bool offers(std::string_view format) const
+    {
+        return std::find(formats.begin(), formats.end(), format) != formats.end();
+    }
+};
+
+struct WaylandClipboard::Source {
+    WaylandClipboard* owner = nullptr;
+    zwlr_data_control_source_v1* source = nullptr;
+    Board board = Board::Clipboard;
+    Content content;
+
+    Source() = default;
+    Source(const Source&) = delete;
+    Source& operator=(const Source&) = delete;
+    Source(Source&&) = delete;
+    Source& operator=(Source&&) = delete;
+    ~Source()
+    {
+        derivation::Wipe(content.text);
+        if (source != nullptr) {
+            zwlr_data_control_source_v1_destroy(source);
+        }
+    }
+};
+
+// The protocol's callbacks, one set per kind of object; `data` is the object's C++ side.
+struct Listeners {
+    static void global(void* data, wl_registry* registry, uint32_t name, const char* interface,
+                       uint32_t version)
+    {
+        auto* self = static_cast<WaylandClipboard*>(data);
+        if (std::strcmp(interface, wl_seat_interface.name) == 0 && self->m_seat == nullptr) {
+            self->m_seat =
+                static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+        } else if (std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0) {
+            self->m_managerVersion = std::min(version, 2U);
+            self->m_manager = static_cast<zwlr_data_control_manager_v1*>(wl_registry_bind(
+                registry, name, &zwlr_data_control_manager_v1_interface, self->m_managerVersion));
+        }
+    }
+    static void globalRemove(void* /*data*/, wl_registry* /*registry*/, uint32_t /*name*/) {}
+
+    static void offerFormat(void* data, zwlr_data_control_offer_v1* /*offer*/, const char* format)
+    {
+        static_cast<WaylandClipboard::Offer*>(data)->formats.emplace_back(format);
+    }
+
+    static void dataOffer(void* data, zwlr_data_control_device_v1* /*device*/,
+                          zwlr_data_control_offer_v1* id)
+    {
+        static constexpr zwlr_data_control_offer_v1_listener OfferListener = {&offerFormat};
+        auto offer = std::make_shared<WaylandClipboard::Offer>();
+        offer->offer = id;
+        zwlr_data_control_offer_v1_add_listener(id, &OfferListener, offer.get());
+        static_cast<WaylandClipboard*>(data)->m_offers.push_back(std::move(offer));
+    }
+    static void selection(void* data, zwlr_data_control_device_v1* /*device*/,
+                          zwlr_data_control_offer_v1* id)
+    {
+        static_cast<WaylandClipboard*>(data)->handleSelection(WaylandClipboard::Board::Clipboard,
+                                                              id);
+    }
+    static void primarySelection(void* data, zwlr_data_control_device_v1* /*device*/,
+                                 zwlr_data_control_offer_v1* id)
+    {
+        static_cast<WaylandClipboard*>(data)->handleSelection(WaylandClipboard::Board::Primary, id);
+    }
+    static void finished(void* data, zwlr_data_control_device_v1* /*device*/)
+    {
+        // The seat went away: nothing more can be read or set through this device.
+        auto* self = static_cast<WaylandClipboard*>(data);
+        self->m_current[0].reset();
+        self->m_current[1].reset();
+    }
+
+    static void send(void* data, zwlr_data_control_source_v1* /*source*/, const char* format,
+                     int32_t fd)
+    {
+        auto* source = static_cast<WaylandClipboard::Source*>(data);
+        if (format == SecretFormat) {
+            writeAll(fd, source->content.secret ? SecretValue : std::string_view());
+        } else {
+            writeAll(fd, source->content.text);
+        }
+        ::close(fd);
+        if (source->owner->onRead) {
+            source->owner->onRead(source->board);
+        }
+    }
+    static void cancelled(void* data, zwlr_data_control_source_v1* /*source*/)
+    {
+        auto* source = static_cast<WaylandClipboard::Source*>(data);
+        source->owner->dropSource(*source);
+    }
+};
+
+namespace {
+
+constexpr wl_registry_listener RegistryListener = {&Listeners::global, &Listeners::globalRemove};
+constexpr zwlr_data_control_device_v1_listener DeviceListener = {
+    &Listeners::dataOffer, &Listeners::selection, &Listeners::finished,
+    &Listeners::primarySelection};
+constexpr zwlr_data_control_source_v1_listener SourceListener = {&Listeners::send,
+                                                                 &Listeners::cancelled};
+
+} // namespace
+
+WaylandClipboard::Session WaylandClipboard::probe()
+{
+    Session session;
+    wl_display* display = wl_display_connect(nullptr);
+    if (display == nullptr) {
+        return session;
+    }
+    session.present = true;
+    WaylandClipboard probing;
+    probing.m_display = display;
+    probing.m_registry = wl_display_get_registry(display);
+    wl_registry_add_listener(probing.m_registry, &RegistryListener, &probing);
+    wl_display_roundtrip(display);
+    session.dataControl = probing.m_manager != nullptr;
+    return session; // `probing` lets go of the connection
+}
+
+std::unique_ptr<WaylandClipboard> WaylandClipboard::connect()
+{
+    wl_display* display = wl_display_connect(nullptr);
+    if (display == nullptr) {
+        return nullptr;
+    }
+    std::unique_ptr<WaylandClipboard> clipboard(new WaylandClipboard);
+    clipboard->m_display = display;
+    clipboard->m_registry = wl_display_get_registry(display);
+    wl_registry_add_listener(clipboard->m_registry, &RegistryListener, clipboard.get());
+    if (wl_display_roundtrip(display) < 0 || clipboard->m_manager == nullptr ||
+        clipboard->m_seat == nullptr) {
+        return nullptr;
+    }
+    clipboard->m_device =
+        zwlr_data_control_manager_v1_get_data_device(clipboard->m_manager, clipboard->m_seat);
+    zwlr_data_control_device_v1_add_listener(clipboard->m_device, &DeviceListener, clipboard.get());
+    // The boards' content as it is now.
+    if (wl_display_roundtrip(display) < 0 || ::pipe2(clipboard->m_wake, O_CLOEXEC) != 0) {
+        return nullptr;
+    }
+    clipboard->m_thread = std::thread([raw = clipboard.get()] { raw->serve(); });
+    return clipboard;
+}
+
+void WaylandClipboard::serve()
+{
+    for (;;) {
+        {
+            const std::lock_guard locked(m_lock);
+            while (wl_display_prepare_read(m_display) != 0) {
+                wl_display_dispatch_pending(m_display);
+            }
+        }
+        wl_display_flush(m_display);
+        std::array<pollfd, 2> ready{
+            {{wl_display_get_fd(m_display), POLLIN, 0}, {m_wake[0], POLLIN, 0}}};
+        if (::poll(ready.data(), ready.size(), -1) < 0 && errno != EINTR) {
+            wl_display_cancel_read(m_display);
+            return;
+        }
+        if ((ready[1].revents & (POLLIN | POLLHUP)) != 0) {
+            wl_display_cancel_read(m_display);
+            return;
+        }
+        if ((ready[0].revents & POLLIN) != 0) {
+            if (wl_display_read_events(m_display) < 0) {
+                return; // the compositor is gone
+            }
+        } else {
+            wl_display_cancel_read(m_display);
+        }
+        const std::lock_guard locked(m_lock);
+        wl_display_dispatch_pending(m_display);
+    }
+}
+
+WaylandClipboard::~WaylandClipboard()
+{
+    if (m_thread.joinable()) {
+        ::close(m_wake[1]);
+        m_wake[1] = -1;
+        m_thread.join();
+    }
+    for (const int end : m_wake) {
+        if (end >= 0) {
+            ::close(end);
+        }
+    }
+    m_sources.clear();
+    m_current[0].reset();
+    m_current[1].reset();
+    m_offers.clear();
+    if (m_device != nullptr) {
+        zwlr_data_control_device_v1_destroy(m_device);
+    }
+    if (m_manager != nullptr) {
+        zwlr_data_control_manager_v1_destroy(m_manager);
+    }
+    if (m_seat != nullptr) {
+        wl_seat_destroy(m_seat);
+    }
+    if (m_registry != nullptr) {
+        wl_registry_destroy(m_registry);
+    }
+    if (m_display != nullptr) {
+        wl_display_disconnect(m_display);
+    }
+}
+
+bool WaylandClipboard::hasBoard(Board board) const
+{
+    return board == Board::Clipboard || m_managerVersion >= 2;
+}
+
+bool WaylandClipboard::offersSecretMark(Board board) const
+{
+    const std::lock_guard locked(m_lock);
+    const Offer* offer = m_current[indexOf(board)].get();
+    return offer != nullptr && offer->offers(SecretFormat);
+}
+
+void WaylandClipboard::handleSelection(Board board, zwlr_data_control_offer_v1* id)
+{
+    std::shared_ptr<Offer> offer;
+    const auto found = std::find_if(m_offers.begin(), m_offers.end(),
+                                    [id](const auto& announced) { return announced->offer == id; });
+    if (found != m_offers.end()) {
+        offer = std::move(*found);
+        m_offers.erase(found);
+    }
+    int& own = m_ownChanges[indexOf(board)];
+    const bool ours = own > 0;
+    if (ours) {
+        --own;
+    }
+    if (offer != nullptr) {
+        offer->own = ours;
+    }
+    const bool filled = offer != nullptr;
+    m_current[indexOf(board)] = std::move(offer);
+    if (!ours && onChanged) {
+        onChanged(board, filled);
+    }
+}
+
+void WaylandClipboard::dropSource(Source& source)
+{
+    std::erase_if(m_sources, [&source](const auto& held) { return held.get() == &source; });
+}
+
+WaylandClipboard::Content WaylandClipboard::read(Board board, const Pump& pump, int timeoutMs)
+{
+    // Kept while reading, even if the board changes meanwhile; let go with the lock held, as
+    // the thread may be handling the compositor's news.
+    std::shared_ptr<Offer> offer;
+    struct Release {
+        std::mutex& lock;
+        std::shared_ptr<Offer>& offer;
+        Release(std::mutex& held, std::shared_ptr<Offer>& kept)
+            : lock(held)
+            , offer(kept)
+        {
+        }
+        Release(const Release&) = delete;
+        Release& operator=(const Release&) = delete;
+        Release(Release&&) = delete;
+        Release& operator=(Release&&) = delete;
+        ~Release()
+        {
+            const std::lock_guard locked(lock);
+            offer.reset();
+        }
+    } const release{m_lock, offer};
+    std::unique_lock locked(m_lock);
+    offer = m_current[indexOf(board)];
+    if (offer == nullptr) {
+        return {};
+    }
+    if (offer->own) {
+        // Served by this program: no need to ask itself.
+        for (auto it = m_sources.rbegin(); it != m_sources.rend(); ++it) {
+            if ((*it)->board == board) {
+                return (*it)->content;
+            }
+        }
+    }
+    const auto format =
+        std::find_if(TextFormats.begin(), TextFormats.end(),
+                     [&offer](std::string_view name) { return offer->offers(name); });
+    if (format == TextFormats.end()) {
+        return {};
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    // Reads one format of the offer; false when its program did not answer in time.
+    locked.unlock();
+    const auto receive = [this, &offer, &pump, deadline](std::string_view name, std::string& into) {
+        int ends[2] = {-1, -1};
+        if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return false;
+        }
+        {
+            const std::lock_guard sending(m_lock);
+            zwlr_data_control_offer_v1_receive(offer->offer, std::string(name).c_str(), ends[1]);
+            wl_display_flush(m_display);
+        }
+        ::close(ends[1]);
+        char buffer[4096];
+        bool done = false;
+        while (!done && std::chrono::steady_clock::now() < deadline) {
+            pollfd ready{ends[0], POLLIN, 0};
+            ::poll(&ready, 1, 10);
+            for (;;) {
+                const ssize_t got = ::read(ends[0], buffer, sizeof buffer);
+                if (got > 0 && into.size() < MostBytes) {
+                    into.append(buffer, static_cast<std::size_t>(got));
+                    continue;
+                }
+                done = got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR);
+                break;
+            }
+            derivation::Wipe(std::span<char>(buffer));
+            if (!done && pump) {
+                pump();
+            }
+        }
+        ::close(ends[0]);
+        return done;
+    };
+    const std::string_view chosen = *format;
+    Content content;
+    if (!receive(chosen, content.text) || content.text.size() >= MostBytes) {
+        derivation::Wipe(content.text);
+        return {};
+    }
+    if (offer->offers(SecretFormat)) {
+        std::string mark;
+        receive(SecretFormat, mark);
+        content.secret = mark == SecretValue;
+    }
+    return content;
+}
+
+void WaylandClipboard::set(Board board, const Content& content)
+{
+    if (!hasBoard(board)) {
+        return;
+    }
+    const std::lock_guard locked(m_lock);
+    auto source = std::make_unique<Source>();
+    source->owner = this;
+    source->board = board;
+    source->content = content;
+    source->source = zwlr_data_control_manager_v1_create_data_source(m_manager);
+    zwlr_data_control_source_v1_add_listener(source->source, &SourceListener, source.get());
+    for (const std::string_view format : TextFormats) {
+        zwlr_data_control_source_v1_offer(source->source, std::string(format).c_str());
+    }
+    if (content.secret) {
+        zwlr_data_control_source_v1_offer(source->source, std::string(SecretFormat).c_str());
+    }
+    if (board == Board::Primary) {
+        zwlr_data_control_device_v1_set_primary_selection(m_device, source->source);
+    } else {
+        zwlr_data_control_device_v1_set_selection(m_device, source->source);
+    }
+    ++m_ownChanges[indexOf(board)];
+    m_sources.push_back(std::move(source));
+    wl_display_flush(m_display);
+}
+
+void WaylandClipboard::clear(Board board)
+{
+    if (!hasBoard(board)) {
+        return;
+    }
+    const std::lock_guard locked(m_lock);
+    if (board == Board::Primary) {
+        zwlr_data_control_device_v1_set_primary_selection(m_device, nullptr);
+    } else {
+        zwlr_data_control_device_v1_set_selection(m_device, nullptr);
+    }
+    ++m_ownChanges[indexOf(board)];
+    wl_display_flush(m_display);
+}
+
+} // namespace tessivo::forms

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// The Wayland clipboard and primary selection as every Wayland client sees them, whatever
+// platform the program's windows run on (XWayland included), reached through the compositor's
+// data-control protocol (wlr-data-control, offered by wlroots compositors and KWin). It needs
+// no window and no keyboard focus, so it works while the program's windows are gone. What this
+// program serves is served from a thread of its own, so a read elsewhere in the program (of
+// the X11 clipboard that the compositor's bridge fills from here, say) never waits on it. No Qt.
+struct wl_display;
+struct wl_registry;
+struct wl_seat;
+struct zwlr_data_control_manager_v1;
+struct zwlr_data_control_device_v1;
+struct zwlr_data_control_offer_v1;
+
+namespace tessivo::forms {
+
+class WaylandClipboard {
+public:
+    enum class Board { Clipboard, Primary };
+
+    // A board's text in UTF-8, and whether it carries the mark asking histories to skip it.
+    struct Content {
+        std::string text;
+        bool secret = false;
+    };
+
+    // Runs whatever else must go on (answering this program's own clipboard, say) while a read
+    // waits for the program that serves the board.
+    using Pump = std::function<void()>;
+
+    // The session's clipboard, or nullptr when there is no Wayland session or its compositor
+    // offers no data-control.
+    static std::unique_ptr<WaylandClipboard> connect();
+
+    // Whether a Wayland session answers and its compositor offers data-control; both false
+    // without a session. Asked before any toolkit starts.
+    struct Session {
+        bool present = false;
+        bool dataControl = false;
+    };
+    static Session probe();
+
+    WaylandClipboard(const WaylandClipboard&) = delete;
+    WaylandClipboard& operator=(const WaylandClipboard&) = delete;
+    WaylandClipboard(WaylandClipboard&&) = delete;
+    WaylandClipboard& operator=(WaylandClipboard&&) = delete;
+    // What this program serves goes with it.
+    ~WaylandClipboard();
+
+    [[nodiscard]] bool hasBoard(Board board) const;
+    // Whether the board's content offers the secret mark.
+    [[nodiscard]] bool offersSecretMark(Board board) const;
+
+    // The board's text now (empty when it holds none), waiting at most `timeoutMs` for the
+    // program that serves it and running `pump` meanwhile.
+    [[nodiscard]] Content read(Board board, const Pump& pump, int timeoutMs);
+    // Serves `content` on the board until another program replaces it or this one ends.
+    void set(Board board, const Content& content);
+    // Empties the board.
+    void clear(Board board);
+
+    // Another program replaced (`filled`) or emptied the board. Both are called on the
+    // clipboard's own thread, with the clipboard locked: hand the news over, call nothing here.
+    // Set them before the first change they should hear of, and never again.
+    std::function<void(Board, bool filled)> onChanged;
+    // Another program asked for what this program serves on the board.
+    std::function<void(Board)> onRead;
+
+    struct Source;
+    struct Offer;
+
+private:
+    WaylandClipboard() = default;
+    void handleSelection(Board board, zwlr_data_control_offer_v1* offer);
+    void dropSource(Source& source);
+    void serve();
+    friend struct Listeners;
+
+    mutable std::mutex m_lock; // everything below, once the thread runs
+    std::thread m_thread;
+    int m_wake[2] = {-1, -1}; // written to end the thread
+
+    wl_display* m_display = nullptr;
+    wl_registry* m_registry = nullptr;
+    wl_seat* m_seat = nullptr;
+    zwlr_data_control_manager_v1* m_manager = nullptr;
+    unsigned m_managerVersion = 0;
+    zwlr_data_control_device_v1* m_device = nullptr;
+    std::vector<std::shared_ptr<Offer>> m_offers;   // announced, not yet placed or gone
+    std::shared_ptr<Offer> m_current[2];            // what each board holds now
+    std::vector<std::unique_ptr<Source>> m_sources; // what this program serves
+    int m_ownChanges[2] = {0, 0}; // changes this program made that the compositor has yet to tell
+};
+
+} // namespace tessivo::forms
