@@ -58,6 +58,10 @@ public:
     [[nodiscard]] virtual ClipboardText clipboardText(ClipboardMode mode) const = 0;
     // Puts `content` on the clipboard (or the selection), marked as a secret only if it was.
     virtual void clipboardPutBack(const ClipboardText& content, ClipboardMode mode) = 0;
+    // Lets other programs answer at once what this program has just emptied, as a Wayland
+    // compositor's own clipboard does; true when one took it over or refilled it. Waits only
+    // where a window is needed to change the clipboard again, and then only briefly.
+    virtual bool clipboardAnsweredAtOnce() = 0;
     // Lets other programs, clipboard managers above all, answer what this program has just
     // emptied or put back, for a second at most: over early once each emptied one has been
     // taken over and each one put back taken over or read.

@@ -1,6 +1,7 @@
 #include "qt_application.h"
 
 #include "qt_accessibility.h"
+#include "wayland_clipboard.h"
 
 #include <QApplication>
 #include <QLayout>
@@ -135,17 +136,19 @@ private:
 
 void ChoosePlatform()
 {
-    // The title bar that Qt 6.4's Wayland plugin draws itself has a maximise box on every
-    // window, and nothing in Qt's public interface can stop it. A compositor that obeys (Weston
-    // does) then finds the fixed-size window still at its size, ends the connection with a
-    // protocol error and Tessivo with it, leaving the password on the clipboard. Under X11 the
-    // window manager draws the title bar from the window's hints, without a maximise box, and
-    // one that resizes the window anyway can do no more than that. Wayland remains the
-    // fallback when no X server answers; a platform the user picked is left alone.
+    // Where an X server answers (DISPLAY is set), X11 is the platform: there the window
+    // manager draws the title bar from the window's hints, without a maximise box, and the
+    // clipboard rules are those of X11, with the Wayland side reached through data-control
+    // (see qt_form_runtime.cpp). Weston offers no data-control, and its X11 bridge keeps
+    // serving Wayland clients the password after END has emptied the X side, without the
+    // secret mark: there Tessivo runs natively, where Qt offers the mark and empties the
+    // Wayland clipboard itself. A platform the user picked is left alone.
     if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsEmpty("DISPLAY")) {
         return;
     }
-    qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+    const bool weston =
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && WaylandClipboard::probe().weston;
+    qputenv("QT_QPA_PLATFORM", weston ? "wayland;xcb" : "xcb;wayland");
 }
 
 void SetUpApplication(QApplication& /*running*/)

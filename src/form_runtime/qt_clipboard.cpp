@@ -331,6 +331,32 @@ void QtClipboard::putBack(const ClipboardText& content, ClipboardMode mode)
     }
 }
 
+// Natively on Wayland a program may change the clipboard only while it has the keyboard, so
+// an answer must be seen before the windows go: Weston's own clipboard refills an emptied one
+// in the same breath. Elsewhere the clipboard can be changed without a window, and any answer
+// is heard in the wait that follows, out of sight.
+bool QtClipboard::answeredAtOnce()
+{
+    if (!QGuiApplication::platformName().startsWith(u"wayland")) {
+        return false;
+    }
+    constexpr int MostMs = 60;
+    bool answered = false;
+    QEventLoop loop;
+    QTimer::singleShot(MostMs, &loop, &QEventLoop::quit);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    QObject::connect(clipboard, &QClipboard::changed, &loop, [&](QClipboard::Mode mode) {
+        const QMimeData* data = clipboard->mimeData(mode);
+        if (mode == QClipboard::Clipboard && !clipboard->ownsClipboard() && data != nullptr &&
+            !data->formats().isEmpty()) {
+            answered = true;
+            loop.quit();
+        }
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return answered;
+}
+
 // Clipboard managers fetch a new content up to half a second late (some poll), and refill an
 // emptied clipboard about as late; xfce4-clipman refills the selection later than the
 // clipboard. A read is followed by more (the formats, then the text), so only a short quiet

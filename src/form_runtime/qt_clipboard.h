@@ -30,6 +30,7 @@ public:
     [[nodiscard]] bool holds(const Text& text, ClipboardMode mode) const;
     [[nodiscard]] ClipboardText text(ClipboardMode mode) const;
     void putBack(const ClipboardText& content, ClipboardMode mode);
+    [[nodiscard]] bool answeredAtOnce();
     void wait();
 
     // Puts `text` on the clipboard marked secret: a copy the user makes of a shown password.

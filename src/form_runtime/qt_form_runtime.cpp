@@ -78,6 +78,8 @@ void QtFormRuntime::clipboardPutBack(const ClipboardText& content, ClipboardMode
     m_clipboard.putBack(content, mode);
 }
 
+bool QtFormRuntime::clipboardAnsweredAtOnce() { return m_clipboard.answeredAtOnce(); }
+
 void QtFormRuntime::clipboardWait() { m_clipboard.wait(); }
 
 void QtFormRuntime::msgBox(const Text& message) { m_messages.show(&m_form, toQString(message)); }

@@ -31,6 +31,7 @@ public:
     [[nodiscard]] bool clipboardHolds(const Text& text, ClipboardMode mode) const override;
     [[nodiscard]] ClipboardText clipboardText(ClipboardMode mode) const override;
     void clipboardPutBack(const ClipboardText& content, ClipboardMode mode) override;
+    bool clipboardAnsweredAtOnce() override;
     void clipboardWait() override;
     void msgBox(const Text& message) override;
     void beep() override;

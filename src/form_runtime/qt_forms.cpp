@@ -47,8 +47,7 @@ void QtForms::show(std::string_view form)
 
 void QtForms::hide(std::string_view form)
 {
-    QWidget* window = entry(form).window;
-    if (window != nullptr) {
+    if (QWidget* window = loaded(form); window != nullptr) {
         window->hide();
     }
 }

@@ -98,6 +98,9 @@ struct Listeners {
                        uint32_t version)
     {
         auto* self = static_cast<WaylandClipboard*>(data);
+        if (std::strncmp(interface, "weston_", 7) == 0) {
+            self->m_weston = true;
+        }
         if (std::strcmp(interface, wl_seat_interface.name) == 0 && self->m_seat == nullptr) {
             self->m_seat =
                 static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
@@ -188,6 +191,7 @@ WaylandClipboard::Session WaylandClipboard::probe()
     wl_registry_add_listener(probing.m_registry, &RegistryListener, &probing);
     wl_display_roundtrip(display);
     session.dataControl = probing.m_manager != nullptr;
+    session.weston = probing.m_weston;
     return session; // `probing` lets go of the connection
 }
 

@@ -40,11 +40,12 @@ public:
     // offers no data-control.
     static std::unique_ptr<WaylandClipboard> connect();
 
-    // Whether a Wayland session answers and its compositor offers data-control; both false
-    // without a session. Asked before any toolkit starts.
+    // Whether a Wayland session answers, whether its compositor offers data-control, and
+    // whether it is Weston. Asked before any toolkit starts.
     struct Session {
         bool present = false;
         bool dataControl = false;
+        bool weston = false;
     };
     static Session probe();
 
@@ -98,6 +99,7 @@ private:
     std::shared_ptr<Offer> m_current[2];            // what each board holds now
     std::vector<std::unique_ptr<Source>> m_sources; // what this program serves
     int m_ownChanges[2] = {0, 0}; // changes this program made that the compositor has yet to tell
+    bool m_weston = false;        // the compositor offers Weston's own interfaces
 };
 
 } // namespace tessivo::forms

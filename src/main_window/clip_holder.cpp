@@ -152,6 +152,7 @@ public:
     {
         m_qt.putBack(content, mode);
     }
+    bool clipboardAnsweredAtOnce() override { return m_qt.answeredAtOnce(); }
     void clipboardWait() override { m_qt.wait(); }
 
 private:

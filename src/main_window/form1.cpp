@@ -151,6 +151,9 @@ void Form1::Cancella()
 void Form1::leave(std::initializer_list<forms::Form> windows)
 {
     const bool changed = m_clipboard.takeBack(m_vars.Pas);
+    if (changed) {
+        m_clipboard.answerAtOnce(m_vars.Pas);
+    }
     for (const forms::Form window : windows) {
         m_runtime.hide(window);
     }

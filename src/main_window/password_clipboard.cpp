@@ -77,6 +77,19 @@ bool PasswordClipboard::takeBack(const forms::Text& password)
     return changed;
 }
 
+void PasswordClipboard::answerAtOnce(const forms::Text& password)
+{
+    if (!m_clipboard.clipboardAnsweredAtOnce()) {
+        return;
+    }
+    for (const auto mode : Modes) {
+        if (holds(password, mode)) {
+            m_clipboard.clipboardPutBack(PasswordRemoved, mode);
+            m_putBack.at(index(mode)) = false;
+        }
+    }
+}
+
 // What went back may itself be a part of the password, and is then this program's own part of
 // it: only the whole password counts as brought back there, since no manager refills with less.
 void PasswordClipboard::settle(const forms::Text& password)

@@ -37,6 +37,10 @@ public:
     // before or emptying it; forgets what was remembered. True when something changed, and
     // `settle` must follow (the window hides itself in between, so that it goes at once).
     bool takeBack(const forms::Text& password);
+    // Between the two, while a window is still there where the clipboard can be changed only
+    // with one (natively on Wayland): a refill that comes at once (Weston's own clipboard)
+    // gets the notice now, as it could not once the window is gone.
+    void answerAtOnce(const forms::Text& password);
     // The second step: lets clipboard managers answer; one that brought `password` back gets the
     // notice instead, and is given time to take that too.
     void settle(const forms::Text& password);

@@ -255,6 +255,8 @@ void TestForm1::waysOut_data()
         << u"END"_s << u""_s << u"refills"_s << u""_s << u"(password removed)"_s;
     QTest::newRow("close box never puts back the same password from an earlier run")
         << u"close"_s << password << u"refills"_s << u""_s << u"(password removed)"_s;
+    QTest::newRow("close box leaves the notice while the window is there to a refill at once")
+        << u"close"_s << u""_s << u"refills at once"_s << u""_s << u"(password removed)"_s;
 }
 
 void TestForm1::waysOut()
@@ -277,7 +279,8 @@ void TestForm1::waysOut()
     runtime.selection = {password, false, false, true};
     if (manager == u"takes over") {
         runtime.otherProgramCopies(password);
-    } else if (manager == u"refills") {
+    } else if (manager.startsWith(u"refills")) {
+        runtime.answersAtOnce = manager.endsWith(u"at once");
         runtime.whileWaiting([&runtime, password] {
             if (runtime.clipboard.empty) {
                 runtime.otherProgramCopies(password); // its newest entry
@@ -317,6 +320,9 @@ void TestForm1::waysOut()
                            : way == u"close" ? u"hide Form1"_s
                                              : u""_s;
     const QRegularExpression order(u"^((clear|put back),)*%1(,wait|,put back)*$"_s.arg(hidden));
+    // A refill at once gets the notice before the window goes, where it may still set it.
+    QVERIFY(!runtime.answersAtOnce ||
+            steps.join(u',').startsWith(u"clear,clear,put back,hide Form1,wait"_s));
     QVERIFY2(way == u"Esc" ? steps.isEmpty() : order.match(steps.join(u',')).hasMatch(),
              qPrintable(steps.join(u',')));
 }

@@ -35,6 +35,14 @@ public:
                                       forms::ClipboardMode mode) const override;
     [[nodiscard]] forms::ClipboardText clipboardText(forms::ClipboardMode mode) const override;
     void clipboardPutBack(const forms::ClipboardText& content, forms::ClipboardMode mode) override;
+    bool clipboardAnsweredAtOnce() override
+    {
+        if (!answersAtOnce || !m_otherPrograms) {
+            return false;
+        }
+        m_otherPrograms();
+        return true;
+    }
     void clipboardWait() override
     {
         steps.emplace_back("wait");
@@ -76,6 +84,8 @@ public:
     std::vector<std::string> steps;
     int ends = 0;
     int beeps = 0;
+    // Other programs act at once, before the windows go (a Wayland compositor's own clipboard).
+    bool answersAtOnce = false;
 
 private:
     Clipboard& board(forms::ClipboardMode mode);
