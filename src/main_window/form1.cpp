@@ -41,10 +41,13 @@ void Form1::Form_Load()
     m_runtime.setChecked(Hideing, false);
 }
 
+// The key goes first, from the box too: the window leaves the screen before the clipboard has
+// settled, and the program may go on (with the information window open) long after.
 void Form1::Form_Unload()
 {
-    leave({forms::Form1Name});
+    m_runtime.setText(TxtKey, {});
     derivation::Wipe(m_vars.K);
+    leave({forms::Form1Name});
     derivation::Wipe(m_vars.Pas);
 }
 
