@@ -403,7 +403,7 @@ int RunClipHolder(int argc, char* argv[])
 
     // The window's own choice: X11, through XWayland under a Wayland compositor. Only X11 lets
     // a program without a window own the clipboard.
-    forms::ChoosePlatform();
+    forms::ChoosePlatform(forms::PlatformUse::WindowlessClipboard);
     int qtArgc = 1;
     QGuiApplication application(qtArgc, argv);
     if (QGuiApplication::platformName() != u"xcb") {
