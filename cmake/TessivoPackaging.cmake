@@ -35,7 +35,7 @@ else()
     message(STATUS "dpkg-shlibdeps or file missing (packages dpkg-dev, file): "
                    "the Debian package names its libraries by hand")
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libstdc++6, libc6")
+        "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libwayland-client0, libstdc++6, libc6")
 endif()
 # Metric-compatible with the fonts the windows were drawn for, so every caption fits.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")

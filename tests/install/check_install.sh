@@ -64,7 +64,7 @@ file -b "$program" | grep -q '^ELF' || fail "bin/$program_name is not a program"
 [ -f "$prefix/share/man/man1/$program_name.1.gz" ] \
     || fail "no manual page share/man/man1/$program_name.1.gz"
 for page in "$prefix"/share/man/man1/*.1.gz; do
-    warnings=$(gzip -dc "$page" | groff -man -Tutf8 -ww -z 2>&1)
+    warnings=$(gzip -dc "$page" | groff -t -man -Tutf8 -ww -z 2>&1)
     [ -z "$warnings" ] || fail "${page#"$prefix"/} has faults: $warnings"
 done
 
