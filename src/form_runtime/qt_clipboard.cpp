@@ -166,8 +166,11 @@ WaylandSide& waylandSide()
                 Qt::QueuedConnection);
         };
         // What it serves goes when the program ends, as on X11; its thread stops first.
-        QObject::connect(application, &QCoreApplication::aboutToQuit, application,
-                         [] { side.clipboard.reset(); });
+        QObject::connect(application, &QCoreApplication::aboutToQuit, application, [] {
+            side.clipboard.reset();
+            side.unmarked.fill(u'\0');
+            side.unmarked.clear();
+        });
         return true;
     }();
     static_cast<void>(connected);

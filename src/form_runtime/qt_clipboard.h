@@ -18,7 +18,9 @@ std::unique_ptr<QMimeData> secretText(const QString& text);
 
 // The system clipboard and the X11 selection as the window logic sees them: the clipboard
 // half of `FormRuntime`, each operation documented there. It needs a running Qt application
-// but no window, so a process without one can hold and clear a password just the same.
+// but no window, so a process without one can hold and clear a password just the same. In a
+// Wayland session whose compositor offers data-control it also reads and changes what Wayland
+// clients paste (`WaylandClipboard`), whatever platform Qt runs on.
 class QtClipboard {
 public:
     QtClipboard() = default;
