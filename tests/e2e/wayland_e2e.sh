@@ -43,6 +43,12 @@ fail() {
 # shellcheck source=../support/x11_session.sh
 source "$support/x11_session.sh"
 
+# Natively, Qt 6.4's Wayland plugin leaves its own objects at exit (libwayland proxies, the
+# keyboard's compose state, the clipboard's data source), with or without Tessivo's Wayland
+# clipboard (seen under Weston, where it is not used): a sanitized build checks leaks only on
+# the XWayland runs, memory errors on all.
+native_asan="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+
 pasted() { timeout 5 wl-paste -n 2>/dev/null || true; }
 offers_mark() { timeout 5 wl-paste -l 2>/dev/null | grep -qx x-kde-passwordManagerHint; }
 
@@ -79,8 +85,9 @@ chmod 700 "$runtime"
 chown -R nobody:nogroup "$runtime" "$home"
 printf 'xwayland enable\n' >"$work/sway.conf"
 chmod 644 "$work/sway.conf"
+# As bare a session as the X11 runs': no session bus.
 as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups -- env HOME="$home"
-    XDG_RUNTIME_DIR="$runtime")
+    XDG_RUNTIME_DIR="$runtime" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tessivo-bus)
 "${as_nobody[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
     sway -c "$work/sway.conf" >"$work/sway.log" 2>&1 &
 pids+=("$!")
@@ -118,7 +125,9 @@ stop_history() {
 # the example.
 start_and_generate() {
     local platform=$1
-    "${as_user[@]}" ${platform:+QT_QPA_PLATFORM=$platform} "$work/tessivo" >>"$work/program.log" 2>&1 &
+    local -a native=()
+    [ "$platform" = wayland ] && native=(QT_QPA_PLATFORM=wayland "ASAN_OPTIONS=$native_asan")
+    "${as_user[@]}" "${native[@]}" "$work/tessivo" >>"$work/program.log" 2>&1 &
     program_pid=$!
     for _ in $(seq 100); do
         swaymsg -t get_tree 2>/dev/null | grep -q '"name": "Tessivo 1.2 ' && break
@@ -200,7 +209,7 @@ xwayland=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/w
 output=$(sed -n 's/.*x11 output .* window id \([0-9]*\).*/\1/p' "$work/weston.log")
 [ -n "$xwayland" ] && [ -n "$output" ] || fail "Weston did not start with XWayland"
 export WAYLAND_DISPLAY=tessivo-weston
-DISPLAY=$xwayland "$work/tessivo" >>"$work/program.log" 2>&1 &
+DISPLAY=$xwayland ASAN_OPTIONS=$native_asan "$work/tessivo" >>"$work/program.log" 2>&1 &
 program_pid=$!
 sleep 2
 # Typed on the X server Weston draws into, which passes the keys on to the focused window.
