@@ -120,7 +120,9 @@ int main(int argc, char* argv[])
         return status;
     }
     if (argc == 3 && std::strcmp(argv[1], "gone") == 0) {
-        return reportGone(display, argv[2]);
+        const int status = reportGone(display, argv[2]);
+        XCloseDisplay(display);
+        return status;
     }
     int eventBase = 0;
     int errorBase = 0;
