@@ -77,39 +77,43 @@ bool PasswordClipboard::takeBack(const forms::Text& password)
     return changed;
 }
 
+// What went back may itself be a part of the password, and is then this program's own part of
+// it: only the whole password counts as brought back there, since no manager refills with less.
+bool PasswordClipboard::broughtBack(const forms::Text& password, forms::ClipboardMode mode) const
+{
+    if (!m_putBack.at(index(mode))) {
+        return holds(password, mode);
+    }
+    forms::ClipboardText now = m_clipboard.clipboardText(mode);
+    const bool whole = now.text == password;
+    derivation::Wipe(now.text);
+    return whole;
+}
+
 void PasswordClipboard::answerAtOnce(const forms::Text& password)
 {
     if (!m_clipboard.clipboardAnsweredAtOnce()) {
         return;
     }
     for (const auto mode : Modes) {
-        if (holds(password, mode)) {
+        if (broughtBack(password, mode)) {
             m_clipboard.clipboardPutBack(PasswordRemoved, mode);
             m_putBack.at(index(mode)) = false;
         }
     }
 }
 
-// What went back may itself be a part of the password, and is then this program's own part of
-// it: only the whole password counts as brought back there, since no manager refills with less.
 void PasswordClipboard::settle(const forms::Text& password)
 {
     m_clipboard.clipboardWait();
     bool refilled = false;
     for (const auto mode : Modes) {
-        bool broughtBack = false;
-        if (std::exchange(m_putBack.at(index(mode)), false)) {
-            forms::ClipboardText now = m_clipboard.clipboardText(mode);
-            broughtBack = now.text == password;
-            derivation::Wipe(now.text);
-        } else {
-            broughtBack = holds(password, mode);
-        }
-        if (broughtBack) {
+        if (broughtBack(password, mode)) {
             m_clipboard.clipboardPutBack(PasswordRemoved, mode);
             refilled = true;
         }
     }
+    m_putBack.fill(false);
     if (refilled) {
         m_clipboard.clipboardWait();
     }

@@ -51,6 +51,8 @@ public:
 private:
     [[nodiscard]] bool holds(const forms::Text& password, forms::ClipboardMode mode) const;
     [[nodiscard]] bool reaches(forms::ClipboardMode mode) const;
+    // Whether `password` is back on the clipboard (or the selection) after `takeBack`.
+    [[nodiscard]] bool broughtBack(const forms::Text& password, forms::ClipboardMode mode) const;
 
     forms::Clipboard& m_clipboard;
     Reach m_reach;
