@@ -75,7 +75,7 @@ make_root() {
     date -u >"$made"
 }
 
-# proc, sys and dev for the chroot, taken down again however the script ends.
+# The root, proc, sys and dev for the chroot, taken down again however the script ends.
 mounted=()
 unmount_all() {
     # Whatever a step left running inside (an X server, a bus) would keep the mounts busy.
@@ -95,6 +95,10 @@ trap unmount_all EXIT
 trap 'exit 130' INT TERM
 
 mount_all() {
+    # A machine's / is a mount point, a chroot's is not until bound onto itself: a test that
+    # makes its mounts private in a namespace of its own (the Wayland stage) needs one.
+    mount --bind "$root" "$root" && mounted+=("$root")
+    mount --make-private "$root"
     mount -t proc proc "$root/proc" && mounted+=("$root/proc")
     mount -t sysfs sysfs "$root/sys" && mounted+=("$root/sys")
     # Private, so nothing mounted below the chroot's /dev shows up in the machine's.
