@@ -219,15 +219,7 @@ DISPLAY=$xwayland ASAN_OPTIONS=$native_asan "$work/tessivo" >>"$work/program.log
 program_pid=$!
 sleep 2
 # Typed on the X server Weston draws into, which passes the keys on to the focused window.
-xdotool windowfocus "$output"
-xdotool type --delay 30 "$EXAMPLE_SITE"
-xdotool key Tab
-xdotool type --delay 30 "$EXAMPLE_USER"
-xdotool key Tab ctrl+a
-xdotool type --delay 30 "$EXAMPLE_LENGTH"
-xdotool key Tab
-xdotool type --delay 30 "$EXAMPLE_KEY"
-xdotool key Return
+type_example "$output"
 await_password Weston
 offers_mark || fail "under Weston the password reaches Wayland clients without the secret mark"
 # wl-paste took the keyboard for a moment: Super+Tab gives it back to the program.
