@@ -5,7 +5,8 @@
 #   wayland_e2e.sh PATH-TO-TESSIVO
 # Runs as root: each compositor starts its own XWayland on the lowest free display, and X
 # servers are also reached through abstract sockets, which belong to the network namespace, so
-# the whole run gets mount and network namespaces of its own, with a private /tmp. sway refuses
+# the whole run gets mount and network namespaces of its own, with a private /tmp/.X11-unix
+# (only that: the checkout, and the files its environment names, may be below /tmp). sway refuses
 # to run as root: it runs as nobody, with the program copied where nobody can read it.
 set -euo pipefail
 
@@ -25,8 +26,8 @@ for tool in sway swaymsg weston Xwayland Xvfb xdotool wtype wl-paste clipman set
 done
 support=$(cd "$(dirname "$0")/../support" && pwd)
 
-mount -t tmpfs -o mode=1777 tmpfs /tmp
-mkdir -m 1777 /tmp/.X11-unix
+mkdir -p -m 1777 /tmp/.X11-unix
+mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
 work=$(mktemp -d)
 chmod 755 "$work"
 cp "$program" "$work/tessivo"
@@ -37,6 +38,7 @@ program_pid=
 cleanup() {
     for pid in $program_pid "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
+    rm -rf "$work"
 }
 trap cleanup EXIT
 
