@@ -6,15 +6,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 program=build/dev/src/tessivo
-work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-
-# shellcheck source=../tests/support/x11_session.sh
-source tests/support/x11_session.sh
-start_private_x_server "$work"
+# shellcheck source=../tests/support/e2e.sh
+source tests/support/e2e.sh
+e2e_begin
+start_private_x_server
 
 "$program" >/dev/null 2>&1 &
-main=$(timeout 20 xdotool search --sync --name '^Tessivo 1\.2 ' | head -n 1)
+pids+=("$!")
+main=$(main_window)
 type_example "$main"
 sleep 0.5
 /usr/bin/import -window "$main" docs/main-window.png

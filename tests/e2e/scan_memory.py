@@ -9,6 +9,7 @@ TEXT in UTF-8, UTF-16 and UTF-32, and for every part of TEXT at least half as lo
 long in that encoding. Prints one line per find and exits 1 if anything was found,
 0 if nothing was, 2 if the memory could not be read.
 """
+import re
 import sys
 
 # Sanitizer shadow memory and reserved-but-untouched ranges are huge and hold no copies.
@@ -36,13 +37,17 @@ def regions(pid):
 
 def main():
     pid = int(sys.argv[1])
-    needles = []
+    needles = {}
     for text in sys.argv[2:]:
         for encoding in ("utf-8", "utf-16-le", "utf-32-le"):
             for part in parts(text):
                 needle = part.encode(encoding)
                 if part == text or len(needle) >= SHORTEST_PART:
-                    needles.append((part, encoding, needle))
+                    needles[needle] = (part, encoding)
+    # A needle that holds a shorter one is found through it: one pass of one pattern over the
+    # memory is several times faster than a search a needle.
+    needles = {n: what for n, what in needles.items() if not any(m != n and m in n for m in needles)}
+    pattern = re.compile(b"|".join(re.escape(n) for n in sorted(needles, key=len)))
     found = 0
     read = 0
     try:
@@ -59,12 +64,10 @@ def main():
             except OSError:
                 continue
             read += len(data)
-            for text, encoding, needle in needles:
-                at = data.find(needle)
-                while at >= 0:
-                    print(f"{text!r} in {encoding} at {start + at:#x} {path}")
-                    found += 1
-                    at = data.find(needle, at + 1)
+            for match in pattern.finditer(data):
+                text, encoding = needles[match.group()]
+                print(f"{text!r} in {encoding} at {start + match.start():#x} {path}")
+                found += 1
     if read == 0:
         print(f"could not read the memory of process {pid}", file=sys.stderr)
         return 2

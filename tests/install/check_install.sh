@@ -10,26 +10,10 @@ build=$1
 config=${2:-}
 app_id=org.example.Tessivo
 
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
-
-for tool in cmake desktop-file-validate appstreamcli file groff readelf Xvfb xdotool xprop; do
-    command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh test)"
-done
-
-work=$(mktemp -d)
-server_pid=
-program_pid=
-cleanup() {
-    for pid in $program_pid $server_pid; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=../support/e2e.sh
+source "$(dirname "$0")/../support/e2e.sh"
+require cmake desktop-file-validate appstreamcli file groff readelf Xvfb xdotool xprop
+e2e_begin
 
 prefix=$work/prefix
 install_args=(--install "$build" --prefix "$prefix")
@@ -95,13 +79,10 @@ grep -q "<binary>$program_name</binary>" "$metainfo" \
 # to tie the running windows to the entry.
 wm_class=$(entry StartupWMClass)
 [ -n "$wm_class" ] || fail "the desktop entry has no StartupWMClass"
-# shellcheck source=../support/x11_session.sh
-source "$(dirname "$0")/../support/x11_session.sh"
-start_private_x_server "$work" || exit 1
-server_pid=$XVFB_PID
-
+start_private_x_server
 "$program" >"$work/program.log" 2>&1 &
 program_pid=$!
+pids+=("$program_pid")
 windows=$(timeout 30 xdotool search --sync --onlyvisible --pid "$program_pid" 2>/dev/null) \
     || fail "the installed program showed no window: $(cat "$work/program.log")"
 window=${windows%%$'\n'*}
