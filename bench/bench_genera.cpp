@@ -13,8 +13,8 @@
 #include "message_service.h"
 #include "qt_application.h"
 #include "qt_forms.h"
-#include "recording_messages.h"
 #include "qt_text.h"
+#include "recording_messages.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -34,7 +34,6 @@
 namespace {
 
 using tessivo::main_window::Form1Window;
-
 
 [[noreturn]] void fail(const std::string& why)
 {

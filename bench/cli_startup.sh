@@ -37,9 +37,12 @@ field() { # field PROGRAM NAME: NAME=value on PROGRAM's line
     sed -n "/\/$1 /s/.* $2=\([0-9.]*\).*/\1/p" "$work/calls.txt"
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
-for stat in median mean min; do
-    declare "cli_$stat=$(field tessivo-cli "${stat}_us")" "floor_$stat=$(field tessivo_line_floor "${stat}_us")"
-done
+cli_median=$(field tessivo-cli median_us)
+cli_mean=$(field tessivo-cli mean_us)
+cli_min=$(field tessivo-cli min_us)
+floor_median=$(field tessivo_line_floor median_us)
+floor_mean=$(field tessivo_line_floor mean_us)
+floor_min=$(field tessivo_line_floor min_us)
 median_ratio=$(ratio "$cli_median" "$floor_median")
 met=$(awk -v r="$median_ratio" 'BEGIN { print (r <= 1.5) ? "true" : "false" }')
 

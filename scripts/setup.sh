@@ -15,14 +15,14 @@ run_packages=(
 # The real program under Xvfb (with real clipboard managers, heard over the accessibility bus,
 # under a window manager and under Wayland compositors with a clipboard history), the fuzzers, the install tree (groff
 # reads its manual pages) and the Debian package (lintian judges it, binutils' readelf checks
-# the program's hardening).
+# the program's hardening); the style check, and a compiler cache for the repeated builds.
 test_packages=(
     xvfb xclip xdotool x11-utils libx11-dev libxfixes-dev python3 util-linux
     parcellite xfce4-clipman gpaste-2 clipit copyq
     dbus-daemon at-spi2-core python3-pyatspi
     openbox wmctrl weston xwayland qt6-wayland
     sway clipman wtype wl-clipboard
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format shellcheck ccache
     desktop-file-utils appstream dpkg-dev file groff-base lintian binutils
 )
 # xvfb-run needs xauth, which xvfb only recommends.

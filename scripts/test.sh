@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Tessivo and runs the whole test suite: the debug build
-# with warnings as errors, the same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+# Installs what is missing, builds Tessivo and runs the whole test suite: the style check
+# (clang-format, shellcheck), the debug build with warnings as errors, the same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
 # the release build's package (lintian-clean, the program hardened), and the fuzzers for a
 # bounded time. Every stage runs even after one has failed; the last line counts them all:
 # each ctest test, the package check and each fuzzer (a stage that does not build counts as
@@ -16,12 +16,18 @@ passed=0
 failed=0
 not_run=()
 
+# The tests mostly wait on X servers and compositors: twice as many run side by side as there
+# are cores.
+jobs=$(($(nproc) * 2))
+
 # Runs one stage's ctest and adds up its tests: a test that says it was skipped (a check that
 # needs root, see tests/e2e) is neither passed nor failed.
 run_ctest() {
     local preset=$1 log status=0 total ok skipped
     log=$(mktemp)
-    ctest --preset "$preset" 2>&1 | tee "$log" || status=$?
+    local start=$SECONDS
+    ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$log" || status=$?
+    echo "ctest --preset $preset: $((SECONDS - start)) s"
     ok=$(grep -c -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' "$log")
     skipped=$(grep -c -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*\*\*\*Skipped' "$log")
     total=$(sed -n -E 's/.* tests? failed out of ([0-9]+)$/\1/p' "$log" | tail -n 1)
@@ -48,6 +54,16 @@ build() {
     failed=$((failed + 1))
     return 1
 }
+
+echo "== Style: clang-format and shellcheck"
+# Found by name, not asked of git: a copy of the tree without its history is checked the same.
+if find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -exec clang-format --dry-run -Werror {} + &&
+    find scripts tests bench src -name '*.sh' -exec shellcheck -x .ci/run {} +; then
+    passed=$((passed + 1))
+else
+    echo "FAILED: the style check (clang-format -i FILE mends the C++)"
+    failed=$((failed + 1))
+fi
 
 echo "== Debug build, warnings as errors"
 build dev && run_ctest dev

@@ -24,10 +24,7 @@ require Xvfb xdotool xclip xprop python3 setpriv dbus-daemon parcellite xfce4-cl
 [ "$part" != memory ] || need_root "reading the program's memory, starting it as another user" "$0" "$@"
 e2e_begin
 expected=$EXAMPLE_PASSWORD
-program_pid=
-holder_pid=
-manager_pid=
-bus_pid=
+program_pid='' holder_pid='' manager_pid='' bus_pid=''
 
 start_private_x_server
 "$watch" >"$work/selections.log" &
@@ -85,15 +82,14 @@ timed_leave() {
 
 # Each way out timed at least three times: its fastest must have left the screen within 0.25 s.
 check_leave_times() {
-    local way attempts best
-    [ -s "$work/leave.times" ] || return 0
-    cut -d ' ' -f 1 "$work/leave.times" | sort -u | while read -r way; do
+    local way attempts
+    touch "$work/leave.times"
+    while read -r way; do
         attempts=$(grep "^$way " "$work/leave.times" | cut -d ' ' -f 2 | sort -n | tr '\n' ' ')
         echo "   $way: the window went after $attempts ms"
-        best=${attempts%% *}
-        [ "$(wc -w <<<"$attempts")" -lt 3 ] || [ "$best" -le 250 ] ||
-            fail "$way: the window went only after $best ms at best"
-    done
+        [ "$(wc -w <<<"$attempts")" -lt 3 ] || [ "${attempts%% *}" -le 250 ] ||
+            fail "$way: the window went only after ${attempts%% *} ms at best"
+    done < <(cut -d ' ' -f 1 "$work/leave.times" | sort -u)
 }
 
 # Moves the focus to END with the given keys, then presses it with Space.
@@ -119,9 +115,7 @@ copy() {
 }
 
 stop_holder() {
-    [ -n "$holder_pid" ] || return 0
-    kill "$holder_pid" 2>/dev/null || true
-    wait "$holder_pid" 2>/dev/null || true
+    stop "$holder_pid"
     holder_pid=
 }
 
@@ -130,12 +124,8 @@ stop_holder() {
 settles_to() {
     local held=0
     for _ in $(seq 60); do
-        if clipboard_is "$1"; then
-            held=$((held + 1))
-            [ "$held" -lt 15 ] || return 0
-        else
-            held=0
-        fi
+        if clipboard_is "$1"; then held=$((held + 1)); else held=0; fi
+        [ "$held" -lt 15 ] || return 0
         sleep 0.1
     done
     return 1
@@ -169,10 +159,8 @@ start_manager() {
 }
 
 stop_manager() {
-    kill "$manager_pid" "$bus_pid" 2>/dev/null || true
-    wait "$manager_pid" "$bus_pid" 2>/dev/null || true
-    manager_pid=
-    bus_pid=
+    stop "$manager_pid" "$bus_pid"
+    manager_pid='' bus_pid=''
 }
 
 part_window() {
@@ -223,8 +211,7 @@ part_window() {
     stop_holder
     before=$(wc -l <"$work/offers.log")
     close_window
-    kill "$offers_pid"
-    wait "$offers_pid" 2>/dev/null || true
+    stop "$offers_pid"
     grep -qx "CLIPBOARD offers plain $expected" "$work/offers.log" || fail "the watch did not read the clipboard"
     tail -n +"$((before + 1))" "$work/offers.log" | grep -x "CLIPBOARD offers plain $expected" &&
         fail "the close box offered the password without the secret mark"
@@ -460,8 +447,7 @@ part_memory() {
         # Nothing outside shows when the program has handled the keys: the scan is repeated until
         # then. A copy left behind stays, and fails it.
         wait_until 5 scan_key || fail "run $run: after $after the key is still in memory: $found"
-        kill "$program_pid"
-        wait "$program_pid" 2>/dev/null || true
+        stop "$program_pid"
     done
 
     scenario "as an ordinary user the program makes no core file and its memory cannot be read"
@@ -491,8 +477,7 @@ part_memory() {
         fail "core files are not off: $(grep core "/proc/$nobody_pid/limits")"
     setpriv --reuid=nobody --regid=nogroup --clear-groups -- head -c 1 "/proc/$nobody_pid/environ" >/dev/null 2>&1 &&
         fail "another program of the same user can read the program's memory (it is dumpable)"
-    kill "$nobody_pid"
-    wait "$nobody_pid" 2>/dev/null || true
+    stop "$nobody_pid"
 }
 
 case $part in

@@ -42,9 +42,7 @@ offers_mark() { timeout 5 wl-paste -l 2>/dev/null | grep -qx x-kde-passwordManag
 
 # Ends whatever compositor runs, with everything started under it.
 stop_compositor() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
+    stop "${pids[@]}"
     pids=()
     compositor=
     unset -f xdotool
@@ -174,11 +172,8 @@ start_history() {
 history_has() { grep -qF "$1" "$history_file" 2>/dev/null; }
 # Ends the history and empties both boards for the next run.
 clean_up_run() {
-    if [ -n "$history_pid" ]; then
-        kill "$history_pid" 2>/dev/null || true
-        wait "$history_pid" 2>/dev/null || true
-        history_pid=
-    fi
+    stop "$history_pid"
+    history_pid=
     [ "$compositor" = sway ] || return 0
     timeout 5 wl-copy --clear 2>/dev/null || true
     timeout 5 wl-copy --primary --clear 2>/dev/null || true

@@ -82,18 +82,15 @@ display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/we
 export WAYLAND_DISPLAY=tessivo-wayland DISPLAY=$display
 QT_QPA_PLATFORM=xcb start_program
 survive_requests Weston
-kill "$program_pid"
-wait "$program_pid" 2>/dev/null || true
+stop "$program_pid"
 # Left to choose, it runs natively there: once its window is up, nothing shows on the X server.
 start_native "$work/weston-native.log" -u QT_QPA_PLATFORM
 xdotool search --onlyvisible --name "$TITLE_PATTERN" >/dev/null && fail "under Weston the program chose XWayland"
-kill "$program_pid"
-wait "$program_pid" 2>/dev/null || true
+stop "$program_pid"
 
 scenario "Wayland alone: with no X server answering, the program starts on Wayland"
 start_native "$work/wayland-alone.log" -u QT_QPA_PLATFORM DISPLAY=:65000
-kill "$program_pid"
-wait "$program_pid" 2>/dev/null || true
+stop "$program_pid"
 
 scenario "Wayland (Weston) natively, under Qt's own title bar: maximised and full screen, it lives on"
 # Weston's X11 back end in a private X server, driven with Weston's own keys (Super+Shift+M

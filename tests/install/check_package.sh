@@ -22,7 +22,7 @@ trap 'rm -rf "$work"' EXIT
     cat "$work/cpack.log"
     fail "cpack did not make the package"
 }
-package=$(ls "$work"/tessivo_*.deb 2>/dev/null | head -n 1)
+package=$(find "$work" -maxdepth 1 -name 'tessivo_*.deb' | head -n 1)
 [ -n "$package" ] || fail "no tessivo_*.deb was made"
 
 depends=$(dpkg-deb -f "$package" Depends)

@@ -23,8 +23,8 @@ require() {
     done
 }
 
-# Makes $work, with $HOME and $XDG_RUNTIME_DIR inside it, and ends everything in $pids (and
-# whatever `cleanup_more`, if the script defines it, ends) when the script exits.
+# Makes $work, with $HOME and $XDG_RUNTIME_DIR inside it, and ends everything in $pids when the
+# script exits.
 e2e_begin() {
     work=$(mktemp -d)
     mkdir -m 700 "$work/home" "$work/runtime"
@@ -36,7 +36,6 @@ e2e_begin() {
 
 e2e_cleanup() {
     local pid
-    if declare -F cleanup_more >/dev/null; then cleanup_more || true; fi
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
     rm -rf "$work"
@@ -64,6 +63,11 @@ wait_until() {
 }
 
 ended() { ! kill -0 "$1" 2>/dev/null; }
+# Ends the given processes of this script's (empty arguments are passed over).
+stop() {
+    local pid
+    for pid; do [ -z "$pid" ] || { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; } || true; done
+}
 
 # Waits (at most SECONDS, 20 by default) for a program this script started to end of itself,
 # with status 0.
