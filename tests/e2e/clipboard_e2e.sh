@@ -8,6 +8,7 @@
 #   window    --version and --help, the title bar, the secret mark, what END, the close box and
 #             Esc leave, tessivo-cli's passwords against the window's
 #   managers  END and the close box under parcellite, xfce4-clipman, GPaste, ClipIt and CopyQ
+#   signals   SIGTERM, SIGINT and SIGHUP under parcellite
 #   clip      tessivo-cli --clip, alone and under parcellite
 #   memory    no key left in memory after CANC or the close, no core file, no memory to read for
 #             another program of the same user (needs root, or passwordless sudo)
@@ -40,8 +41,10 @@ offers_secret_mark() { xclip -o -selection "$1" -t TARGETS 2>/dev/null | grep -q
 mark() { wc -l <"$work/selections.log"; }
 since() { tail -n +"$(($1 + 1))" "$work/selections.log"; }
 
+# With every signal's default action, as from a terminal: a script's background job would
+# otherwise ignore SIGINT.
 start_program() {
-    "$program" >>"$work/program.log" 2>&1 &
+    env --default-signal "$program" >>"$work/program.log" 2>&1 &
     program_pid=$!
     pids+=("$program_pid")
     window=$(main_window) || fail "the main window did not appear"
@@ -304,6 +307,22 @@ part_managers() {
     done
 }
 
+part_signals() {
+    local signal
+    for signal in TERM INT HUP; do
+        scenario "parcellite: SIG$signal (a logout, Ctrl+C, the terminal closed) ends the program, leaving no password"
+        start_manager parcellite
+        start_and_generate
+        select_password
+        sleep 0.6 # as under the managers
+        kill -s "$signal" "$program_pid"
+        await_exit "$program_pid" "SIG$signal"
+        settles_to "(password removed)" || fail "SIG$signal left '$(clipboard)' on the clipboard"
+        [ "$(selection)" != "$expected" ] || fail "SIG$signal left the password selected"
+        stop_manager
+    done
+}
+
 part_clip() {
     scenario "tessivo-cli --clip refuses where no clipboard can be reached, before the key"
     local session out
@@ -323,7 +342,7 @@ part_clip() {
     # Returns to the prompt at once, with nothing on standard output, the password on the
     # clipboard and marked secret.
     clip() {
-        local start took out holder
+        local start took out holder limits
         start=$(date +%s%N)
         out=$(clip_password --clip --clear-after 2 "$@" 2>"$work/clip.err") || fail "--clip failed: $(cat "$work/clip.err")"
         took=$((($(date +%s%N) - start) / 1000000))
@@ -335,7 +354,9 @@ part_clip() {
             fail "the password from --clip is not marked secret"
         [ -n "$(clip_holders)" ] || fail "no clipboard holder runs"
         for holder in $(clip_holders); do
-            grep -qE '^Max core file size +0 +0 ' "/proc/$holder/limits" || fail "the clipboard holder may leave a core file"
+            # The holder a second --clip replaces may be gone by now.
+            limits=$(cat "/proc/$holder/limits" 2>/dev/null) || continue
+            grep -qE '^Max core file size +0 +0 ' <<<"$limits" || fail "the clipboard holder may leave a core file"
         done
     }
     # Neither the key nor the password in any process's command line or environment.
@@ -481,8 +502,8 @@ part_memory() {
 }
 
 case $part in
-    window | managers | clip | memory) "part_$part" ;;
-    *) fail "no part '$part': window, managers, clip or memory" ;;
+    window | managers | signals | clip | memory) "part_$part" ;;
+    *) fail "no part '$part': window, managers, signals, clip or memory" ;;
 esac
 check_leave_times
 

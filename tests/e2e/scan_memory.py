@@ -9,13 +9,16 @@ TEXT in UTF-8, UTF-16 and UTF-32, and for every part of TEXT at least half as lo
 long in that encoding. Prints one line per find and exits 1 if anything was found,
 0 if nothing was, 2 if the memory could not be read.
 """
+import os
 import re
+import struct
 import sys
 
 # Sanitizer shadow memory and reserved-but-untouched ranges are huge and hold no copies.
 LARGEST_REGION = 1 << 30
 # Shorter runs of bytes turn up by chance in a program's memory.
 SHORTEST_PART = 6
+PAGE = os.sysconf("SC_PAGE_SIZE")
 
 
 def parts(text):
@@ -33,6 +36,22 @@ def regions(pid):
             path = fields[5] if len(fields) > 5 else ""
             if fields[1].startswith("rw") and end - start <= LARGEST_REGION and path != "[vvar]":
                 yield start, end, path
+
+
+def touched(pagemap, start, end):
+    """The runs of pages in [start, end) that are in memory or swapped out: a page never touched
+    holds no copy, and a sanitized build reserves far more than it touches."""
+    pagemap.seek(start // PAGE * 8)
+    entries = pagemap.read((end - start) // PAGE * 8)
+    run = None
+    for page, (entry,) in enumerate(struct.iter_unpack("<Q", entries)):
+        if entry >> 62:  # bit 63: present, bit 62: swapped
+            run = run or start + page * PAGE
+        elif run:
+            yield run, start + page * PAGE
+            run = None
+    if run:
+        yield run, end
 
 
 def main():
@@ -56,18 +75,19 @@ def main():
         # An undumpable process's memory is for root alone: that is no find.
         print(f"could not read the memory of process {pid}: {error.strerror}", file=sys.stderr)
         return 2
-    with memory:
-        for start, end, path in regions(pid):
-            try:
-                memory.seek(start)
-                data = memory.read(end - start)
-            except OSError:
-                continue
-            read += len(data)
-            for match in pattern.finditer(data):
-                text, encoding = needles[match.group()]
-                print(f"{text!r} in {encoding} at {start + match.start():#x} {path}")
-                found += 1
+    with memory, open(f"/proc/{pid}/pagemap", "rb", buffering=0) as pagemap:
+        for region, end, path in regions(pid):
+            for start, stop in touched(pagemap, region, end):
+                try:
+                    memory.seek(start)
+                    data = memory.read(stop - start)
+                except OSError:
+                    continue
+                read += len(data)
+                for match in pattern.finditer(data):
+                    text, encoding = needles[match.group()]
+                    print(f"{text!r} in {encoding} at {start + match.start():#x} {path}")
+                    found += 1
     if read == 0:
         print(f"could not read the memory of process {pid}", file=sys.stderr)
         return 2

@@ -234,7 +234,7 @@ for row in "${scenarios[@]}"; do
     got=$(pasted)
     [ "$got" != "$expected" ] || fail "Wayland clients can still paste the password"
     [ "$left" = "*" ] || [ "$got" = "$left" ] || fail "Wayland clients paste '$got', not '$left'"
-    echo "   Wayland clients paste '$got'"
+    echo "   Wayland clients paste '$got' (at $SECONDS s)"
     # Only data-control reaches the primary selection without the keyboard.
     if [ "$compositor" = sway ] && [ "$(pasted --primary)" = "$expected" ]; then
         fail "Wayland clients can still paste the password from the primary selection"
