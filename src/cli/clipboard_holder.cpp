@@ -1,6 +1,7 @@
 #include "clipboard_holder.h"
 
 #include "clip_holder_protocol.h"
+#include "fd_io.h"
 
 #include <array>
 #include <cerrno>
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,12 +49,8 @@ bool isProgram(const std::string& path) { return !path.empty() && access(path.c_
 // The holder's one status byte, or -1 when it ended or fell silent without one.
 int answerOf(int socket)
 {
-    pollfd wanted{socket, POLLIN, 0};
-    int ready = 0;
-    while ((ready = poll(&wanted, 1, AnswerMs)) < 0 && errno == EINTR) {
-    }
     unsigned char status = 0;
-    if (ready <= 0 || read(socket, &status, 1) != 1) {
+    if (!fd_io::WaitReadable(socket, AnswerMs) || read(socket, &status, 1) != 1) {
         return -1;
     }
     return status;
@@ -130,7 +126,8 @@ bool ClipboardHolder::hold(std::u32string_view password, int seconds)
         return false;
     }
     const bool sent =
-        protocol::SendAll(ends[0], password.data(), password.size() * sizeof(char32_t)) &&
+        fd_io::WriteAll(ends[0], std::string_view(reinterpret_cast<const char*>(password.data()),
+                                                  password.size() * sizeof(char32_t))) &&
         shutdown(ends[0], SHUT_WR) == 0;
     const int status = sent ? answerOf(ends[0]) : -1;
     close(ends[0]);

@@ -1,5 +1,6 @@
 #include "key_reader.h"
 
+#include "fd_io.h"
 #include "secret.h"
 
 #include <cerrno>
@@ -33,21 +34,6 @@ void restoreAndDie(int signal)
     derivation::Wipe(g_beforePrompt.line);
     // The handler was reset on entry: once it returns, the signal does what it would have.
     raise(signal);
-}
-
-bool writeAll(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t written = write(fd, text.data(), text.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 template <typename Call> int retryInterrupted(Call call)
@@ -108,8 +94,8 @@ bool switchEchoOff(int fd, const termios& echoing)
 // alone.
 void writeToTerminal(int fd, std::string_view text)
 {
-    if (!writeAll(fd, text)) {
-        writeAll(STDERR_FILENO, text);
+    if (!fd_io::WriteAll(fd, text)) {
+        fd_io::WriteAll(STDERR_FILENO, text);
     }
 }
 

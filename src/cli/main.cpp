@@ -1,6 +1,7 @@
 #include "clip_holder_protocol.h"
 #include "clipboard_holder.h"
 #include "engine.h"
+#include "fd_io.h"
 #include "key_reader.h"
 #include "process_hardening.h"
 #include "secret.h"
@@ -291,19 +292,7 @@ bool writePassword(const std::u32string& password)
     bytes.reserve(password.size() * 4 + 1);
     cli::AppendUtf8(bytes, password);
     bytes.push_back('\n');
-    std::string_view rest = bytes;
-    bool written = true;
-    while (!rest.empty()) {
-        const ssize_t count = write(STDOUT_FILENO, rest.data(), rest.size());
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            written = false;
-            break;
-        }
-        rest.remove_prefix(static_cast<std::size_t>(count));
-    }
+    const bool written = tessivo::fd_io::WriteAll(STDOUT_FILENO, bytes);
     const int writeError = errno;
     derivation::Wipe(bytes);
     if (!written) {

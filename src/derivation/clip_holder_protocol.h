@@ -5,8 +5,6 @@
 // stream socket the holder finds as descriptor `Channel`. The password arrives as UTF-32 code
 // points in this machine's byte order, ended by the sender shutting its writing side; the
 // holder answers with one `HolderStatus` byte once the password is on the clipboard, or is not.
-#include <cstddef>
-
 namespace tessivo::clip_holder {
 
 inline constexpr const char* Option = "--clip-holder";
@@ -25,9 +23,5 @@ enum class HolderStatus : unsigned char {
     NoClipboard = 1, // no X11 clipboard could be reached
     BadRequest = 2,  // no password, or not one the window could make, or a bad time
 };
-
-// Sends all `size` bytes on the stream `socket`, through interruptions and short writes, never
-// raising SIGPIPE; false when the peer is gone or the socket fails.
-bool SendAll(int socket, const void* data, std::size_t size);
 
 } // namespace tessivo::clip_holder

@@ -1,5 +1,6 @@
 #include "wayland_clipboard.h"
 
+#include "fd_io.h"
 #include "secret.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
@@ -28,23 +29,6 @@ constexpr std::size_t MostBytes = 1 << 20;
 std::size_t indexOf(WaylandClipboard::Board board)
 {
     return board == WaylandClipboard::Board::Primary ? 1 : 0;
-}
-
-void writeAll(int fd, std::string_view bytes)
-{
-    // A reader that stops reading must not stop this program.
-    const int flags = fcntl(fd, F_GETFL);
-    fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            break;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
 }
 
 } // namespace
@@ -149,10 +133,12 @@ struct Listeners {
                      int32_t fd)
     {
         auto* source = static_cast<WaylandClipboard::Source*>(data);
+        // A reader that stops reading must not stop this program.
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         if (format == SecretFormat) {
-            writeAll(fd, source->content.secret ? SecretValue : std::string_view());
+            fd_io::WriteAll(fd, source->content.secret ? SecretValue : std::string_view());
         } else {
-            writeAll(fd, source->content.text);
+            fd_io::WriteAll(fd, source->content.text);
         }
         ::close(fd);
         if (source->owner->onRead) {
@@ -385,8 +371,7 @@ WaylandClipboard::Content WaylandClipboard::read(Board board, const Pump& pump, 
         char buffer[4096];
         bool done = false;
         while (!done && std::chrono::steady_clock::now() < deadline) {
-            pollfd ready{ends[0], POLLIN, 0};
-            ::poll(&ready, 1, 10);
+            fd_io::WaitReadable(ends[0], 10);
             for (;;) {
                 const ssize_t got = ::read(ends[0], buffer, sizeof buffer);
                 if (got > 0 && into.size() < MostBytes) {

@@ -1,6 +1,7 @@
 #include "clip_holder.h"
 
 #include "clip_holder_protocol.h"
+#include "fd_io.h"
 #include "password_clipboard.h"
 #include "qt_application.h"
 #include "qt_clipboard.h"
@@ -20,7 +21,6 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
-#include <poll.h>
 #include <span>
 #include <string>
 #include <sys/socket.h>
@@ -47,15 +47,6 @@ void answer(HolderStatus status)
     close(protocol::Channel);
 }
 
-bool readable(int fd, int ms)
-{
-    pollfd wanted{fd, POLLIN, 0};
-    int ready = 0;
-    while ((ready = poll(&wanted, 1, ms)) < 0 && errno == EINTR) {
-    }
-    return ready > 0;
-}
-
 // All that arrives on `fd` until its end, at most `most` bytes, each read waiting `ms` at most;
 // false when it did not end in time or held more.
 bool readToEnd(int fd, std::string& into, std::size_t most, int ms)
@@ -64,7 +55,7 @@ bool readToEnd(int fd, std::string& into, std::size_t most, int ms)
     // Room enough up front that a password is never moved, leaving a copy behind.
     into.reserve(std::min<std::size_t>(most, 4096) + chunk.size());
     bool whole = false;
-    while (readable(fd, ms)) {
+    while (fd_io::WaitReadable(fd, ms)) {
         const ssize_t got = read(fd, chunk.data(), chunk.size());
         if (got < 0 && errno == EINTR) {
             continue;
@@ -321,16 +312,18 @@ private:
         const bool holding =
             m_clipboard.clipboardHolds(m_password, forms::ClipboardMode::Clipboard);
         const forms::ClipboardText& before = m_rules.before();
-        const std::array<unsigned char, 2> head{
-            static_cast<unsigned char>(holding ? Reply::Holding : Reply::NotHolding),
-            static_cast<unsigned char>(before.secret ? 1 : 0)};
-        (void)(protocol::SendAll(successor, head.data(), holding ? 2 : 1) &&
-               (!holding || protocol::SendAll(successor, before.text.data(),
-                                              before.text.size() * sizeof(char32_t))));
+        const std::array<char, 2> head{
+            static_cast<char>(holding ? Reply::Holding : Reply::NotHolding),
+            static_cast<char>(before.secret ? 1 : 0)};
+        (void)(fd_io::WriteAll(successor, std::string_view(head.data(), holding ? 2 : 1)) &&
+               (!holding ||
+                fd_io::WriteAll(successor,
+                                std::string_view(reinterpret_cast<const char*>(before.text.data()),
+                                                 before.text.size() * sizeof(char32_t)))));
         shutdown(successor, SHUT_WR);
         unsigned char done = 0;
-        const bool replaced =
-            readable(successor, SuccessionMs) && read(successor, &done, 1) == 1 && done == Done;
+        const bool replaced = fd_io::WaitReadable(successor, SuccessionMs) &&
+                              read(successor, &done, 1) == 1 && done == Done;
         close(successor);
         if (replaced) {
             m_timer.stop();

@@ -1,0 +1,42 @@
+#include "fd_io.h"
+
+#include <cerrno>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tessivo::fd_io {
+
+bool WriteAll(int fd, std::string_view bytes)
+{
+    // A socket is written with send, the one call that can be told not to raise SIGPIPE; any
+    // other descriptor refuses it, and is written with write.
+    bool socket = true;
+    while (!bytes.empty()) {
+        const ssize_t written = socket ? ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL)
+                                       : ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && socket && errno == ENOTSOCK) {
+            socket = false;
+            continue;
+        }
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+bool WaitReadable(int fd, int timeoutMs)
+{
+    pollfd wanted{fd, POLLIN, 0};
+    int ready = 0;
+    while ((ready = ::poll(&wanted, 1, timeoutMs)) < 0 && errno == EINTR) {
+    }
+    return ready > 0;
+}
+
+} // namespace tessivo::fd_io
