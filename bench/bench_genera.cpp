@@ -188,9 +188,11 @@ int main(int argc, char* argv[])
     // Built exactly as the program builds it, with only the message dialog stood in for.
     tessivo::forms::SetUpApplication(application);
     tessivo::testing::RecordingMessages messages;
+    tessivo::clipboard::QtClipboard clipboard;
     tessivo::forms::QtForms forms;
-    forms.define(tessivo::forms::Form1Name.name,
-                 [&forms, &messages] { return std::make_unique<Form1Window>(forms, messages); });
+    forms.define(tessivo::forms::Form1Name.name, [&forms, &messages, &clipboard] {
+        return std::make_unique<Form1Window>(forms, messages, clipboard);
+    });
     forms.show(tessivo::forms::Form1Name.name);
     auto* window = qobject_cast<Form1Window*>(forms.loaded(tessivo::forms::Form1Name.name));
     if (window == nullptr) {

@@ -46,8 +46,8 @@
 
 namespace {
 
-using tessivo::forms::ClipboardMode;
-using tessivo::forms::ClipboardText;
+using tessivo::clipboard::Board;
+using tessivo::clipboard::ClipboardText;
 using tessivo::forms::Text;
 using tessivo::main_window::Cobnumerokey;
 using tessivo::main_window::Form1;
@@ -61,7 +61,7 @@ using tessivo::main_window::TxtUsername;
 using tessivo::testing::MemoryFormRuntime;
 using namespace tessivo::fuzzing;
 
-bool same(const MemoryFormRuntime::Clipboard& a, const MemoryFormRuntime::Clipboard& b)
+bool same(const MemoryFormRuntime::Content& a, const MemoryFormRuntime::Content& b)
 {
     return a.text == b.text && a.empty == b.empty && a.secret == b.secret && a.ours == b.ours;
 }
@@ -98,10 +98,10 @@ void setUp(MemoryFormRuntime& form, const Before& b)
     form.comboBoxes[std::string(Cobnumerokey.name)] = b.lengthText;
     switch (b.clipboardState) {
     case 1:
-        form.clipboardSetText(b.pas);
+        form.setText(b.pas);
         break;
     case 2:
-        form.clipboardSetText(b.clip);
+        form.setText(b.clip);
         break;
     case 3:
         form.otherProgramCopies(b.clip);
@@ -110,11 +110,11 @@ void setUp(MemoryFormRuntime& form, const Before& b)
         break;
     }
     if (b.selectionFilled) {
-        form.otherProgramCopies(b.clip, ClipboardMode::Selection);
+        form.otherProgramCopies(b.clip, Board::Selection);
     }
 }
 
-bool holdsExactly(const MemoryFormRuntime::Clipboard& board, const Text& text)
+bool holdsExactly(const MemoryFormRuntime::Content& board, const Text& text)
 {
     return !board.empty && board.text == text;
 }
@@ -128,8 +128,8 @@ void checkLeaving(const Before& b, std::uint8_t leaving)
 
     MemoryFormRuntime form;
     setUp(form, b);
-    const ClipboardText before = form.clipboardText(ClipboardMode::Clipboard);
-    Form1 main(form);
+    const ClipboardText before = form.text(Board::Clipboard);
+    Form1 main(form, form);
     main.Form_Load();
     main.TxtKey_Change();
     if (b.Z != 0) {
@@ -144,15 +144,14 @@ void checkLeaving(const Before& b, std::uint8_t leaving)
     if (after == 1) {
         form.otherProgramCopies(b.clip);
     } else if (after == 2 && !pas.empty()) {
-        form.clipboardPutBack({pas.substr(0, (pas.size() + 1) / 2), true},
-                              ClipboardMode::Selection);
+        form.putBack({pas.substr(0, (pas.size() + 1) / 2), true}, Board::Selection);
     } else if (after == 3 && !pas.empty()) {
         form.otherProgramCopies(pas);
     }
-    const MemoryFormRuntime::Clipboard clipboardBefore = form.clipboard;
-    const MemoryFormRuntime::Clipboard selectionBefore = form.selection;
-    const bool heldClipboard = !pas.empty() && form.clipboardHolds(pas, ClipboardMode::Clipboard);
-    const bool heldSelection = !pas.empty() && form.clipboardHolds(pas, ClipboardMode::Selection);
+    const MemoryFormRuntime::Content clipboardBefore = form.clipboard;
+    const MemoryFormRuntime::Content selectionBefore = form.selection;
+    const bool heldClipboard = !pas.empty() && form.holds(pas, Board::Clipboard);
+    const bool heldSelection = !pas.empty() && form.holds(pas, Board::Selection);
     if (manager) {
         // Its newest entry is the password: it saw it arrive.
         form.whileWaiting([&form, &pas, filled = !clipboardBefore.empty] {
@@ -269,8 +268,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     MemoryFormRuntime form;
     setUp(form, b);
-    const MemoryFormRuntime::Clipboard clipboardBefore = form.clipboard;
-    const MemoryFormRuntime::Clipboard selectionBefore = form.selection;
+    const MemoryFormRuntime::Content clipboardBefore = form.clipboard;
+    const MemoryFormRuntime::Content selectionBefore = form.selection;
 
     Form1Variables vars;
     vars.K = b.key;
@@ -278,7 +277,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vars.H = b.H;
     vars.Pas = b.pas;
 
-    const GeneraOutcome outcome = Genera(form, vars);
+    const GeneraOutcome outcome = Genera(form, form, vars);
     const Checker check{b, form, vars, outcome};
 
     if (outcome == GeneraOutcome::Generated) {

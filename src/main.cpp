@@ -1,13 +1,14 @@
 #include "clip_holder.h"
-#include "clip_holder_protocol.h"
-#include "form1.h"
 #include "form1_window.h"
 #include "form2_window.h"
 #include "form_names.h"
+#include "holder_channel.h"
 #include "message_service.h"
 #include "process_hardening.h"
 #include "qt_application.h"
+#include "qt_clipboard.h"
 #include "qt_forms.h"
+#include "qt_platform.h"
 
 #include <QApplication>
 
@@ -52,21 +53,23 @@ int main(int argc, char* argv[])
 {
     tessivo::derivation::HardenProcess("tessivo");
     // Not in the help: only tessivo-cli starts it, and hands it the password on a channel.
-    if (argc > 1 && std::strcmp(argv[1], tessivo::clip_holder::Option) == 0) {
-        return tessivo::RunClipHolder(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], tessivo::clipboard::channel::Option) == 0) {
+        return tessivo::clip_holder::Run(argc, argv);
     }
     if (answeredWithoutWindow(argc, argv)) {
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
 
-    tessivo::forms::ChoosePlatform();
+    tessivo::clipboard::ChoosePlatform();
     QApplication application(argc, argv);
     tessivo::forms::SetUpApplication(application);
 
+    // The windows go first, then the clipboard, then the application.
+    tessivo::clipboard::QtClipboard clipboard;
     tessivo::forms::MessageBoxService messages;
     tessivo::forms::QtForms forms;
-    forms.define(tessivo::forms::Form1Name.name, [&forms, &messages] {
-        return std::make_unique<tessivo::main_window::Form1Window>(forms, messages);
+    forms.define(tessivo::forms::Form1Name.name, [&forms, &messages, &clipboard] {
+        return std::make_unique<tessivo::main_window::Form1Window>(forms, messages, clipboard);
     });
     forms.define(tessivo::forms::Form2Name.name, [&forms, &messages] {
         return std::make_unique<tessivo::info_window::Form2Window>(forms, messages);

@@ -1,7 +1,7 @@
-#include "clip_holder_protocol.h"
-#include "clipboard_holder.h"
 #include "engine.h"
 #include "fd_io.h"
+#include "holder_channel.h"
+#include "holder_launcher.h"
 #include "key_reader.h"
 #include "process_hardening.h"
 #include "secret.h"
@@ -23,7 +23,7 @@ namespace {
 
 namespace derivation = tessivo::derivation;
 namespace cli = tessivo::cli;
-namespace clip = tessivo::clip_holder;
+namespace channel = tessivo::clipboard::channel;
 
 constexpr const char* Program = "tessivo-cli";
 
@@ -99,7 +99,7 @@ struct Request {
     int length = 0;
     derivation::Mode mode = derivation::Mode::Alphabet;
     bool clip = false;
-    int clearAfter = clip::DefaultSeconds;
+    int clearAfter = channel::DefaultSeconds;
 };
 
 // The command line as given: the options' values and the operands, still unchecked.
@@ -194,7 +194,7 @@ std::optional<int> parseSeconds(std::string_view text)
     int seconds = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
     if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-        seconds < clip::FewestSeconds || seconds > clip::MostSeconds) {
+        seconds < channel::FewestSeconds || seconds > channel::MostSeconds) {
         return std::nullopt;
     }
     return seconds;
@@ -229,7 +229,7 @@ std::optional<Request> requestFrom(const Arguments& arguments)
         return std::nullopt;
     }
     Request request{*site + *user, 0, arguments.mode, arguments.clip,
-                    clearAfter.value_or(clip::DefaultSeconds)};
+                    clearAfter.value_or(channel::DefaultSeconds)};
     if (request.seed.empty()) {
         refuse("give a site name or a user name (not both \"\"): the password is made from them");
         return std::nullopt;
@@ -309,11 +309,11 @@ int run(int argc, char* argv[])
     if (!request) {
         return status;
     }
-    std::optional<cli::ClipboardHolder> holder;
+    std::optional<cli::HolderLauncher> launcher;
     if (request->clip) {
-        holder = cli::ClipboardHolder::Find();
-        if (!holder->found()) {
-            std::fprintf(stderr, "%s: %s\n", Program, holder->problem().c_str());
+        launcher = cli::HolderLauncher::Find();
+        if (!launcher->found()) {
+            std::fprintf(stderr, "%s: %s\n", Program, launcher->problem().c_str());
             return NoPassword;
         }
     }
@@ -338,11 +338,11 @@ int run(int argc, char* argv[])
                      "user: %.*s. For new accounts, choose another key.\n",
                      Program, static_cast<int>(reason.size()), reason.data());
     }
-    if (holder) {
-        const bool held = holder->hold(password, request->clearAfter);
+    if (launcher) {
+        const bool held = launcher->launch(password, request->clearAfter);
         derivation::Wipe(password);
         if (!held) {
-            std::fprintf(stderr, "%s: %s\n", Program, holder->problem().c_str());
+            std::fprintf(stderr, "%s: %s\n", Program, launcher->problem().c_str());
             return NoPassword;
         }
         std::fprintf(stderr, "Copied; the clipboard is cleared in %d s.\n", request->clearAfter);

@@ -3,7 +3,8 @@
 #include <string>
 #include <string_view>
 
-// The operations the window logic needs from the windowing layer, and nothing more, so that
+// The operations the window logic needs from the windowing layer (the clipboard aside: it has
+// a room of its own), and nothing more, so that
 // the logic runs the same against the real Qt windows and against an in-memory stand-in.
 // Free of Qt on purpose: the derivation and the generate command stay testable without it.
 namespace tessivo::forms {
@@ -25,57 +26,14 @@ struct Form {
     std::string_view name;
 };
 
-// X11 has a second clipboard, the primary selection, filled by merely selecting text.
-enum class ClipboardMode { Clipboard, Selection };
-
-// A clipboard's text, and whether it carries the mark that asks clipboard histories to skip it.
-struct ClipboardText {
-    Text text;
-    bool secret = false;
-};
-
-// What a program does with the clipboard and the selection, without a window of its own: the
-// window logic reaches it through its form runtime, the command line's clipboard holder alone.
-class Clipboard {
-public:
-    Clipboard() = default;
-    Clipboard(const Clipboard&) = delete;
-    Clipboard& operator=(const Clipboard&) = delete;
-    Clipboard(Clipboard&&) = delete;
-    Clipboard& operator=(Clipboard&&) = delete;
-    virtual ~Clipboard() = default;
-
-    // Empties the clipboard (or the selection) of all formats.
-    virtual void clipboardClear(ClipboardMode mode) = 0;
-    // Puts the password `text` on the clipboard as plain text, marked as a secret that
-    // clipboard histories should skip. Whatever the clipboard held, in any format, is gone at
-    // once, without a moment of an empty clipboard in between.
-    virtual void clipboardSetText(const Text& text) = 0;
-    // True while the clipboard (or the selection) holds exactly `text`, whoever put it there
-    // (a clipboard manager may have taken it over), or a part of it put there by this program.
-    [[nodiscard]] virtual bool clipboardHolds(const Text& text, ClipboardMode mode) const = 0;
-    // The clipboard's (or the selection's) text now, whoever put it there; empty when none.
-    [[nodiscard]] virtual ClipboardText clipboardText(ClipboardMode mode) const = 0;
-    // Puts `content` on the clipboard (or the selection), marked as a secret only if it was.
-    virtual void clipboardPutBack(const ClipboardText& content, ClipboardMode mode) = 0;
-    // Lets other programs answer at once what this program has just emptied, as a Wayland
-    // compositor's own clipboard does; true when one took it over or refilled it. Waits only
-    // where a window is needed to change the clipboard again, and then only briefly.
-    virtual bool clipboardAnsweredAtOnce() = 0;
-    // Lets other programs, clipboard managers above all, answer what this program has just
-    // emptied or put back, for a second at most: over early once each emptied one has been
-    // taken over and each one put back taken over or read.
-    virtual void clipboardWait() = 0;
-};
-
-class FormRuntime : public Clipboard {
+class FormRuntime {
 public:
     FormRuntime() = default;
     FormRuntime(const FormRuntime&) = delete;
     FormRuntime& operator=(const FormRuntime&) = delete;
     FormRuntime(FormRuntime&&) = delete;
     FormRuntime& operator=(FormRuntime&&) = delete;
-    ~FormRuntime() override = default;
+    virtual ~FormRuntime() = default;
 
     // Setting replaces the whole content; reading gives the current content.
     [[nodiscard]] virtual Text text(TextBox box) const = 0;

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <utility>
+
 // Helpers for turning a window definition, written in twips and Windows colours, into Qt
 // widgets.
 namespace tessivo::forms {
@@ -29,11 +31,13 @@ constexpr QRect rectFromTwips(int left, int top, int width, int height)
 // installed: metric-compatible faces first, so every caption fits its control.
 QFont formFont(qreal points);
 
-// A new control `name` on `client`, at `where`, owned by the client area.
-template <typename Widget>
-Widget* place(QWidget& client, const char* name, const QRect& where, const QString& accessibleName)
+// A new control `name` on `client`, at `where`, owned by the client area; `arguments` go to
+// its constructor before its parent.
+template <typename Widget, typename... Arguments>
+Widget* place(QWidget& client, const char* name, const QRect& where, const QString& accessibleName,
+              Arguments&&... arguments)
 {
-    auto* widget = new Widget(&client); // owned by the client area
+    auto* widget = new Widget(std::forward<Arguments>(arguments)..., &client); // owned by it
     widget->setObjectName(QLatin1StringView(name));
     widget->setGeometry(where);
     widget->setAccessibleName(accessibleName);

@@ -59,29 +59,6 @@ void QtFormRuntime::setChecked(MenuItem item, bool checked)
     find<QAction>(item.name).setChecked(checked);
 }
 
-void QtFormRuntime::clipboardClear(ClipboardMode mode) { m_clipboard.clear(mode); }
-
-void QtFormRuntime::clipboardSetText(const Text& text) { m_clipboard.setText(text); }
-
-bool QtFormRuntime::clipboardHolds(const Text& text, ClipboardMode mode) const
-{
-    return m_clipboard.holds(text, mode);
-}
-
-ClipboardText QtFormRuntime::clipboardText(ClipboardMode mode) const
-{
-    return m_clipboard.text(mode);
-}
-
-void QtFormRuntime::clipboardPutBack(const ClipboardText& content, ClipboardMode mode)
-{
-    m_clipboard.putBack(content, mode);
-}
-
-bool QtFormRuntime::clipboardAnsweredAtOnce() { return m_clipboard.answeredAtOnce(); }
-
-void QtFormRuntime::clipboardWait() { m_clipboard.wait(); }
-
 void QtFormRuntime::msgBox(const Text& message) { m_messages.show(&m_form, toQString(message)); }
 
 void QtFormRuntime::beep() { QApplication::beep(); }

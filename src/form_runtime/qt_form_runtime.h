@@ -2,7 +2,6 @@
 
 #include "form_runtime.h"
 #include "message_service.h"
-#include "qt_clipboard.h"
 
 class QWidget;
 
@@ -11,9 +10,8 @@ namespace tessivo::forms {
 class QtForms;
 
 // The form runtime over one real Qt window: controls are the window's children found by
-// object name, the clipboard is a `QtClipboard`, other forms are reached through the
-// program's `QtForms`. A missing control is a defect in the window's definition and stops
-// the program with a message naming it.
+// object name, other forms are reached through the program's `QtForms`. A missing control is a
+// defect in the window's definition and stops the program with a message naming it.
 class QtFormRuntime final : public FormRuntime {
 public:
     QtFormRuntime(QWidget& form, QtForms& forms, MessageService& messages);
@@ -26,13 +24,6 @@ public:
     [[nodiscard]] Text text(ComboBox box) const override;
     [[nodiscard]] bool checked(MenuItem item) const override;
     void setChecked(MenuItem item, bool checked) override;
-    void clipboardClear(ClipboardMode mode) override;
-    void clipboardSetText(const Text& text) override;
-    [[nodiscard]] bool clipboardHolds(const Text& text, ClipboardMode mode) const override;
-    [[nodiscard]] ClipboardText clipboardText(ClipboardMode mode) const override;
-    void clipboardPutBack(const ClipboardText& content, ClipboardMode mode) override;
-    bool clipboardAnsweredAtOnce() override;
-    void clipboardWait() override;
     void msgBox(const Text& message) override;
     void beep() override;
     void show(Form form) override;
@@ -46,7 +37,6 @@ private:
     QWidget& m_form;
     QtForms& m_forms;
     MessageService& m_messages;
-    QtClipboard m_clipboard;
 };
 
 } // namespace tessivo::forms

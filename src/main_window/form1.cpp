@@ -20,9 +20,10 @@ const forms::Text WeakKeyMessageEnd =
 
 } // namespace
 
-Form1::Form1(forms::FormRuntime& runtime)
+Form1::Form1(forms::FormRuntime& runtime, clipboard::Clipboard& clipboard)
     : m_runtime(runtime)
-    , m_clipboard(runtime, PasswordClipboard::Reach::ClipboardAndSelection)
+    , m_clipboard(clipboard)
+    , m_rules(clipboard, clipboard::PasswordClipboard::Reach::ClipboardAndSelection)
 {
 }
 
@@ -116,9 +117,10 @@ void Form1::TxtKey_Change()
 
 void Form1::Genera()
 {
-    m_clipboard.rememberBefore(m_vars.Pas);
+    m_rules.rememberBefore(m_vars.Pas);
     derivation::WeakKey weakness = derivation::WeakKey::None;
-    if (main_window::Genera(m_runtime, m_vars, &weakness) == GeneraOutcome::Generated &&
+    if (main_window::Genera(m_runtime, m_clipboard, m_vars, &weakness) ==
+            GeneraOutcome::Generated &&
         weakness != derivation::WeakKey::None) {
         warnOfWeakKey(weakness);
     }
@@ -153,15 +155,15 @@ void Form1::Cancella()
 // manager, up to a second, happens out of sight.
 void Form1::leave(std::initializer_list<forms::Form> windows)
 {
-    const bool changed = m_clipboard.takeBack(m_vars.Pas);
+    const bool changed = m_rules.takeBack(m_vars.Pas);
     if (changed) {
-        m_clipboard.answerAtOnce(m_vars.Pas);
+        m_rules.answerAtOnce(m_vars.Pas);
     }
     for (const forms::Form window : windows) {
         m_runtime.hide(window);
     }
     if (changed) {
-        m_clipboard.settle(m_vars.Pas);
+        m_rules.settle(m_vars.Pas);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "clipboard.h"
 #include "engine.h"
 #include "form1_fields.h"
 #include "form_runtime.h"
@@ -8,8 +9,8 @@
 #include <initializer_list>
 #include <set>
 
-// The main form's logic: its handlers and procedures, written against the form runtime
-// only, so they run the same in the real window and against an in-memory runtime.
+// The main form's logic: its handlers and procedures, written against the form runtime and the
+// clipboard only, so they run the same in the real window and against an in-memory runtime.
 namespace tessivo::main_window {
 
 inline constexpr forms::MenuItem Number{"Number"};
@@ -18,7 +19,7 @@ inline constexpr forms::MenuItem Hideing{"Hideing"};
 
 class Form1 {
 public:
-    explicit Form1(forms::FormRuntime& runtime);
+    Form1(forms::FormRuntime& runtime, clipboard::Clipboard& clipboard);
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
     Form1(Form1&&) = delete;
@@ -58,9 +59,10 @@ private:
     void leave(std::initializer_list<forms::Form> windows);
 
     forms::FormRuntime& m_runtime;
+    clipboard::Clipboard& m_clipboard;
     Form1Variables m_vars;
     std::set<forms::Text> m_warnedSeeds; // site + user texts already warned of a weak key
-    PasswordClipboard m_clipboard;
+    clipboard::PasswordClipboard m_rules;
 };
 
 } // namespace tessivo::main_window

@@ -95,11 +95,13 @@ QAction* addItem(QWidget& menu, const char* name, const QString& caption, bool c
 
 } // namespace
 
-Form1Window::Form1Window(forms::QtForms& forms, forms::MessageService& messages, QWidget* parent)
+Form1Window::Form1Window(forms::QtForms& forms, forms::MessageService& messages,
+                         clipboard::QtClipboard& clipboard, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , m_clipboard(clipboard)
     , m_runtime(*this, forms, messages)
-    , m_form(m_runtime)
+    , m_form(m_runtime, clipboard)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(form1Title());
@@ -187,7 +189,7 @@ void Form1Window::buildControls(QWidget& client)
     }
 
     auto* password = place<PasswordBox>(client, "LabPassword", rectFromTwips(4200, 480, 2175, 375),
-                                        QStringLiteral("Password"));
+                                        QStringLiteral("Password"), m_clipboard);
     password->setDefinedFont(formFont(LargePoints));
     password->setAlignment(Qt::AlignCenter);
     setColour(*password, QPalette::Text, PasswordText);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form1.h"
+#include "qt_clipboard.h"
 #include "qt_form_runtime.h"
 
 #include <QMainWindow>
@@ -12,12 +13,14 @@ class QtForms;
 namespace tessivo::main_window {
 
 // `Form1`'s definition made real: the window, its controls and menus, each control named
-// after its definition, and every event wired to its handler in `Form1`.
+// after its definition, and every event wired to its handler in `Form1`, which reaches the
+// process's `clipboard`.
 class Form1Window final : public QMainWindow {
     Q_OBJECT
 
 public:
-    Form1Window(forms::QtForms& forms, forms::MessageService& messages, QWidget* parent = nullptr);
+    Form1Window(forms::QtForms& forms, forms::MessageService& messages,
+                clipboard::QtClipboard& clipboard, QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(Form1Window)
     ~Form1Window() override = default;
 
@@ -30,6 +33,7 @@ private:
     void buildControls(QWidget& client);
     void buildMenus();
 
+    clipboard::QtClipboard& m_clipboard;
     forms::QtFormRuntime m_runtime;
     Form1 m_form;
 };

@@ -24,7 +24,8 @@ const forms::Text DefaultKey = U"0";
 
 } // namespace
 
-GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars, derivation::WeakKey* weakKey)
+GeneraOutcome Genera(forms::FormRuntime& form, clipboard::Clipboard& clipboard,
+                     Form1Variables& vars, derivation::WeakKey* weakKey)
 {
     form.setText(LabPassword, {});
     const forms::Text site = form.text(TxtNomesito);
@@ -68,7 +69,7 @@ GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars, derivation:
     form.setText(LabPassword, vars.H != 0 ? HiddenPassword : vars.Pas);
     // One step, never emptied first: a clipboard manager that refills an empty clipboard
     // (xfce4-clipman does) could put its own newest entry there in between, over the password.
-    form.clipboardSetText(vars.Pas);
+    clipboard.setText(vars.Pas);
     if (weakKey != nullptr) {
         *weakKey = derivation::ClassifyKeySum(keySum, static_cast<int>(seed.size()));
     }

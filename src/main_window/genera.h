@@ -1,5 +1,6 @@
 #pragma once
 
+#include "clipboard.h"
 #include "engine.h"
 #include "form1_fields.h"
 #include "form_runtime.h"
@@ -17,9 +18,9 @@ enum class GeneraOutcome {
 // Generates the password from the main form's fields and variables, shows it (or "OK" when
 // hiding is on) and puts it on the clipboard. An empty key box counts as "0", and becomes "0"
 // once the password is made. When no password can be made, explains why in a message box,
-// leaves the password box empty and every input, the clipboard and `Pas` as they were.
+// leaves the password box empty and every input, `clipboard` and `Pas` as they were.
 // When a password is made and `weakKey` is given, it receives how guessable the key makes it.
-GeneraOutcome Genera(forms::FormRuntime& form, Form1Variables& vars,
-                     derivation::WeakKey* weakKey = nullptr);
+GeneraOutcome Genera(forms::FormRuntime& form, clipboard::Clipboard& clipboard,
+                     Form1Variables& vars, derivation::WeakKey* weakKey = nullptr);
 
 } // namespace tessivo::main_window

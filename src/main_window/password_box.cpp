@@ -23,8 +23,9 @@ constexpr qreal SmallestPoints = 1.0;
 
 } // namespace
 
-PasswordBox::PasswordBox(QWidget* parent)
+PasswordBox::PasswordBox(clipboard::QtClipboard& clipboard, QWidget* parent)
     : QLineEdit(parent)
+    , m_clipboard(clipboard)
     , m_definedFont(font())
 {
     connect(this, &QLineEdit::textChanged, this, &PasswordBox::fitText);
@@ -91,7 +92,7 @@ void PasswordBox::copySecret()
         return;
     }
     const QScopedValueRollback<bool> marked(m_handlingUser, false);
-    forms::QtClipboard::copySecret(selectedText());
+    m_clipboard.copySecret(selectedText());
 }
 
 void PasswordBox::cutSecret()
@@ -109,7 +110,7 @@ void PasswordBox::markOwnCopy(QClipboard::Mode mode)
     }
     // Only a piece of this box's own text: anything else is not the box's doing.
     const QScopedValueRollback<bool> marking(m_handlingUser, false);
-    forms::QtClipboard::remarkPartOf(text(), mode);
+    m_clipboard.remarkPartOf(text(), mode);
 }
 
 void PasswordBox::fitText()

@@ -4,16 +4,21 @@
 #include <QFont>
 #include <QLineEdit>
 
+namespace tessivo::clipboard {
+class QtClipboard;
+}
+
 namespace tessivo::main_window {
 
 // The box that shows the password. Whatever of its text reaches the clipboard or the X11
-// selection is marked secret as a generated password is. A text too wide for the box at its
-// defined font is drawn smaller until it shows whole; the box keeps its size and place.
+// selection is marked secret as a generated password is, through `clipboard`. A text too wide for
+// the box at its defined font is drawn smaller until it shows whole; the box keeps its size and
+// place.
 class PasswordBox final : public QLineEdit {
     Q_OBJECT
 
 public:
-    explicit PasswordBox(QWidget* parent = nullptr);
+    explicit PasswordBox(clipboard::QtClipboard& clipboard, QWidget* parent = nullptr);
     Q_DISABLE_COPY_MOVE(PasswordBox)
     ~PasswordBox() override = default;
 
@@ -33,6 +38,7 @@ private:
     void fitText();
     [[nodiscard]] bool fits(const QFont& font) const;
 
+    clipboard::QtClipboard& m_clipboard;
     QFont m_definedFont;
     bool m_handlingUser = false; // inside one of the box's own events
 };

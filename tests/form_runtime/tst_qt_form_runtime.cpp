@@ -1,10 +1,9 @@
 #include "form_names.h"
 #include "message_service.h"
 #include "qt_application.h"
-#include "qt_form_runtime.h"
+#include "qt_clipboard.h"
 #include "qt_forms.h"
 #include "qt_test_helpers.h"
-#include "recording_messages.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -18,8 +17,8 @@
 #include <memory>
 
 using namespace Qt::Literals::StringLiterals;
-using tessivo::forms::ClipboardMode;
-using tessivo::forms::QtFormRuntime;
+using tessivo::clipboard::Board;
+using tessivo::clipboard::QtClipboard;
 using tessivo::forms::QtForms;
 
 class TestQtFormRuntime : public QObject {
@@ -58,45 +57,39 @@ void TestQtFormRuntime::messageBoxIsPlainAndTitledTessivo()
 
 void TestQtFormRuntime::clipboardHoldsThePasswordOrAPartOfIt()
 {
-    QWidget form;
-    QtForms forms;
-    tessivo::testing::RecordingMessages messages;
-    QtFormRuntime runtime(form, forms, messages);
+    QtClipboard ours;
     QClipboard& clipboard = *QGuiApplication::clipboard();
 
-    runtime.clipboardSetText(U"rmiego0rmiego0");
-    QVERIFY(runtime.clipboardHolds(U"rmiego0rmiego0", ClipboardMode::Clipboard));
+    ours.setText(U"rmiego0rmiego0");
+    QVERIFY(ours.holds(U"rmiego0rmiego0", Board::Clipboard));
     clipboard.setText(u"rmiego"_s); // part of it, as a copy of a selection leaves
-    QVERIFY(runtime.clipboardHolds(U"rmiego0rmiego0", ClipboardMode::Clipboard));
+    QVERIFY(ours.holds(U"rmiego0rmiego0", Board::Clipboard));
     clipboard.setText(u"theirs"_s);
-    QVERIFY(!runtime.clipboardHolds(U"rmiego0rmiego0", ClipboardMode::Clipboard));
-    runtime.clipboardClear(ClipboardMode::Clipboard);
+    QVERIFY(!ours.holds(U"rmiego0rmiego0", Board::Clipboard));
+    ours.clear(Board::Clipboard);
     QVERIFY(clipboard.text().isEmpty());
-    QVERIFY2(!runtime.clipboardHolds(U"rmiego0rmiego0", ClipboardMode::Clipboard),
+    QVERIFY2(!ours.holds(U"rmiego0rmiego0", Board::Clipboard),
              "an empty clipboard holds no part of anything");
 }
 
 void TestQtFormRuntime::passwordOnTheClipboardIsMarkedSecret()
 {
-    QWidget form;
-    QtForms forms;
-    tessivo::testing::RecordingMessages messages;
-    QtFormRuntime runtime(form, forms, messages);
-    runtime.clipboardSetText(U"uomglzai");
+    QtClipboard ours;
+    ours.setText(U"uomglzai");
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     QCOMPARE(data->text(), u"uomglzai"_s);
     QCOMPARE(data->data(u"x-kde-passwordManagerHint"_s), QByteArrayLiteral("secret"));
 
     // What was there before goes back as it was: the user's own text stays unmarked.
     for (const bool secret : {false, true}) {
-        const tessivo::forms::ClipboardText before{U"mine", secret};
-        runtime.clipboardPutBack(before, ClipboardMode::Clipboard);
-        const tessivo::forms::ClipboardText read = runtime.clipboardText(ClipboardMode::Clipboard);
+        const tessivo::clipboard::ClipboardText before{U"mine", secret};
+        ours.putBack(before, Board::Clipboard);
+        const tessivo::clipboard::ClipboardText read = ours.text(Board::Clipboard);
         QCOMPARE(read.text, before.text);
         QCOMPARE(read.secret, secret);
     }
     QGuiApplication::clipboard()->setText(u"theirs"_s);
-    QVERIFY(!runtime.clipboardText(ClipboardMode::Clipboard).secret);
+    QVERIFY(!ours.text(Board::Clipboard).secret);
 }
 
 void TestQtFormRuntime::formsLiveOnceAndEndWithTheLast()

@@ -31,13 +31,14 @@ QClipboard& clipboard() { return *QGuiApplication::clipboard(); }
 // Both windows defined as the program defines them, the main one shown.
 struct Program {
     tessivo::testing::RecordingMessages messages;
+    tessivo::clipboard::QtClipboard ours;
     QtForms forms;
     QSignalSpy ended{&forms, &QtForms::ended};
 
     Program()
     {
         forms.define(tessivo::forms::Form1Name.name,
-                     [this] { return std::make_unique<Form1Window>(forms, messages); });
+                     [this] { return std::make_unique<Form1Window>(forms, messages, ours); });
         forms.define(tessivo::forms::Form2Name.name,
                      [this] { return std::make_unique<Form2Window>(forms, messages); });
         forms.show(tessivo::forms::Form1Name.name);

@@ -6,9 +6,9 @@
 #include <QRegularExpression>
 #include <QTest>
 
-using tessivo::forms::ClipboardMode;
+using tessivo::clipboard::Board;
+using tessivo::clipboard::PasswordClipboard;
 using tessivo::main_window::Form1;
-using tessivo::main_window::PasswordClipboard;
 using tessivo::testing::MemoryFormRuntime;
 using tessivo::testing::show;
 
@@ -20,7 +20,7 @@ namespace {
 // every change of its content.
 struct LoadedForm {
     MemoryFormRuntime runtime;
-    Form1 form{runtime};
+    Form1 form{runtime, runtime};
 
     LoadedForm()
     {
@@ -416,8 +416,8 @@ void TestForm1::clipboardOnlyRules()
     } else {
         rules.adoptBefore({adopted.toStdU32String(), false});
     }
-    runtime.clipboardSetText(password);
-    runtime.otherProgramCopies(password, ClipboardMode::Selection);
+    runtime.setText(password);
+    runtime.otherProgramCopies(password, Board::Selection);
     if (manager == u"refills") {
         runtime.whileWaiting([&runtime, password] {
             if (runtime.clipboard.empty) {

@@ -89,6 +89,7 @@ private:
                   const QString& length);
 
     tessivo::testing::RecordingMessages m_messages;
+    tessivo::clipboard::QtClipboard m_clipboard;
     std::unique_ptr<tessivo::forms::QtForms> m_forms;
 };
 
@@ -99,8 +100,9 @@ void TestForm1Window::init()
     m_messages.shown.clear();
     clipboard().clear();
     m_forms = std::make_unique<tessivo::forms::QtForms>();
-    m_forms->define("Form1",
-                    [this] { return std::make_unique<Form1Window>(*m_forms, m_messages); });
+    m_forms->define("Form1", [this] {
+        return std::make_unique<Form1Window>(*m_forms, m_messages, m_clipboard);
+    });
     m_forms->show("Form1");
     QVERIFY(QTest::qWaitForWindowExposed(&window()));
 }

@@ -32,7 +32,7 @@ struct Form {
         vars.K = std::move(key);
     }
 
-    GeneraOutcome generate() { return Genera(runtime, vars); }
+    GeneraOutcome generate() { return Genera(runtime, runtime, vars); }
     std::u32string box(const char* name) const
     {
         return runtime.text(tessivo::forms::TextBox{name});
@@ -147,7 +147,7 @@ void TestGenera::refusals()
     Form form(site, user, key, length);
     form.vars.Z = mode;
     form.vars.Pas = U"earlier";
-    form.runtime.clipboardSetText(U"earlier");
+    form.runtime.setText(U"earlier");
     form.runtime.textBoxes["LabPassword"] = U"earlier";
 
     QCOMPARE(form.generate(), outcome);

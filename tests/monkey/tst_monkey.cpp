@@ -148,8 +148,9 @@ class Session {
 public:
     Session()
     {
-        m_forms.define("Form1",
-                       [this] { return std::make_unique<Form1Window>(m_forms, m_messages); });
+        m_forms.define("Form1", [this] {
+            return std::make_unique<Form1Window>(m_forms, m_messages, m_clipboard);
+        });
         m_forms.define("Form2", [this] {
             return std::make_unique<tessivo::info_window::Form2Window>(m_forms, m_messages);
         });
@@ -180,6 +181,7 @@ private:
     std::set<std::u32string> m_warnedSeeds; // as the main window since its last load
 
     tessivo::testing::RecordingMessages m_messages;
+    tessivo::clipboard::QtClipboard m_clipboard;
     tessivo::forms::QtForms m_forms;
 };
 

@@ -43,52 +43,51 @@ void MemoryFormRuntime::setChecked(forms::MenuItem item, bool checked)
     checkMarks[std::string(item.name)] = checked;
 }
 
-MemoryFormRuntime::Clipboard& MemoryFormRuntime::board(forms::ClipboardMode mode)
+MemoryFormRuntime::Content& MemoryFormRuntime::contentOf(clipboard::Board board)
 {
-    return mode == forms::ClipboardMode::Selection ? selection : clipboard;
+    return board == clipboard::Board::Selection ? selection : clipboard;
 }
 
-const MemoryFormRuntime::Clipboard& MemoryFormRuntime::board(forms::ClipboardMode mode) const
+const MemoryFormRuntime::Content& MemoryFormRuntime::contentOf(clipboard::Board board) const
 {
-    return mode == forms::ClipboardMode::Selection ? selection : clipboard;
+    return board == clipboard::Board::Selection ? selection : clipboard;
 }
 
-void MemoryFormRuntime::clipboardClear(forms::ClipboardMode mode)
+void MemoryFormRuntime::clear(clipboard::Board board)
 {
     steps.emplace_back("clear");
-    board(mode) = Clipboard{};
+    contentOf(board) = Content{};
 }
 
-void MemoryFormRuntime::clipboardSetText(const forms::Text& text)
+void MemoryFormRuntime::setText(const forms::Text& text)
 {
-    clipboard = Clipboard{text, false, true, true};
+    clipboard = Content{text, false, true, true};
 }
 
-bool MemoryFormRuntime::clipboardHolds(const forms::Text& text, forms::ClipboardMode mode) const
+bool MemoryFormRuntime::holds(const forms::Text& text, clipboard::Board board) const
 {
-    const Clipboard& b = board(mode);
+    const Content& b = contentOf(board);
     if (b.empty || b.text.empty()) {
         return false;
     }
     return b.text == text || (b.ours && text.find(b.text) != forms::Text::npos);
 }
 
-forms::ClipboardText MemoryFormRuntime::clipboardText(forms::ClipboardMode mode) const
+clipboard::ClipboardText MemoryFormRuntime::text(clipboard::Board board) const
 {
-    const Clipboard& b = board(mode);
+    const Content& b = contentOf(board);
     return {b.text, b.secret};
 }
 
-void MemoryFormRuntime::clipboardPutBack(const forms::ClipboardText& content,
-                                         forms::ClipboardMode mode)
+void MemoryFormRuntime::putBack(const clipboard::ClipboardText& content, clipboard::Board board)
 {
     steps.emplace_back("put back");
-    board(mode) = Clipboard{content.text, false, content.secret, true};
+    contentOf(board) = Content{content.text, false, content.secret, true};
 }
 
-void MemoryFormRuntime::otherProgramCopies(const forms::Text& text, forms::ClipboardMode mode)
+void MemoryFormRuntime::otherProgramCopies(const forms::Text& text, clipboard::Board board)
 {
-    board(mode) = Clipboard{text, false, false, false};
+    contentOf(board) = Content{text, false, false, false};
 }
 
 } // namespace tessivo::testing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "clipboard.h"
 #include "form_runtime.h"
 
 #include <functional>
@@ -9,11 +10,11 @@
 
 namespace tessivo::testing {
 
-// An in-memory form runtime: controls are plain values, the clipboard a small record that
-// can tell whether another program has copied something since, messages are recorded.
-class MemoryFormRuntime final : public forms::FormRuntime {
+// An in-memory form runtime and clipboard: controls are plain values, each board a small record
+// that can tell whether another program has copied something since, messages are recorded.
+class MemoryFormRuntime final : public forms::FormRuntime, public clipboard::Clipboard {
 public:
-    struct Clipboard {
+    struct Content {
         forms::Text text;
         bool empty = true;
         bool secret = false; // marked for clipboard histories to skip
@@ -29,13 +30,12 @@ public:
     [[nodiscard]] forms::Text text(forms::ComboBox box) const override;
     [[nodiscard]] bool checked(forms::MenuItem item) const override;
     void setChecked(forms::MenuItem item, bool checked) override;
-    void clipboardClear(forms::ClipboardMode mode) override;
-    void clipboardSetText(const forms::Text& text) override;
-    [[nodiscard]] bool clipboardHolds(const forms::Text& text,
-                                      forms::ClipboardMode mode) const override;
-    [[nodiscard]] forms::ClipboardText clipboardText(forms::ClipboardMode mode) const override;
-    void clipboardPutBack(const forms::ClipboardText& content, forms::ClipboardMode mode) override;
-    bool clipboardAnsweredAtOnce() override
+    void clear(clipboard::Board board) override;
+    void setText(const forms::Text& text) override;
+    [[nodiscard]] bool holds(const forms::Text& text, clipboard::Board board) const override;
+    [[nodiscard]] clipboard::ClipboardText text(clipboard::Board board) const override;
+    void putBack(const clipboard::ClipboardText& content, clipboard::Board board) override;
+    bool answeredAtOnce() override
     {
         if (!answersAtOnce || !m_otherPrograms) {
             return false;
@@ -43,7 +43,7 @@ public:
         m_otherPrograms();
         return true;
     }
-    void clipboardWait() override
+    void wait() override
     {
         steps.emplace_back("wait");
         if (m_otherPrograms) {
@@ -59,7 +59,7 @@ public:
 
     // What another program does to the clipboard.
     void otherProgramCopies(const forms::Text& text,
-                            forms::ClipboardMode mode = forms::ClipboardMode::Clipboard);
+                            clipboard::Board board = clipboard::Board::Clipboard);
 
     // What other programs, a clipboard manager say, do while Tessivo waits for them.
     void whileWaiting(std::function<void()> act) { m_otherPrograms = std::move(act); }
@@ -73,8 +73,8 @@ public:
     std::map<std::string, forms::Text, std::less<>> textBoxes;
     std::map<std::string, forms::Text, std::less<>> comboBoxes;
     std::map<std::string, bool, std::less<>> checkMarks;
-    Clipboard clipboard;
-    Clipboard selection;
+    Content clipboard;
+    Content selection;
     std::vector<forms::Text> messages;
     std::vector<std::string> shown;
     std::vector<std::string> unloaded;
@@ -88,8 +88,8 @@ public:
     bool answersAtOnce = false;
 
 private:
-    Clipboard& board(forms::ClipboardMode mode);
-    const Clipboard& board(forms::ClipboardMode mode) const;
+    Content& contentOf(clipboard::Board board);
+    const Content& contentOf(clipboard::Board board) const;
 
     std::function<void(std::string_view)> m_changed;
     std::function<void()> m_otherPrograms;

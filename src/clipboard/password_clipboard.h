@@ -1,10 +1,10 @@
 #pragma once
 
-#include "form_runtime.h"
+#include "clipboard.h"
 
 #include <array>
 
-namespace tessivo::main_window {
+namespace tessivo::clipboard {
 
 // The rules by which a password put on the clipboard is taken back: the window's END and close
 // box follow them, and so does the command line's clipboard holder when its time is up. Only the
@@ -17,7 +17,7 @@ public:
     // fills the selection; the holder only ever fills the clipboard and leaves the selection be.
     enum class Reach { ClipboardAndSelection, ClipboardOnly };
 
-    PasswordClipboard(forms::Clipboard& clipboard, Reach reach);
+    PasswordClipboard(Clipboard& clipboard, Reach reach);
     PasswordClipboard(const PasswordClipboard&) = delete;
     PasswordClipboard& operator=(const PasswordClipboard&) = delete;
     PasswordClipboard(PasswordClipboard&&) = delete;
@@ -28,38 +28,38 @@ public:
     // Call before a new password goes on: remembers what the clipboard holds now as what goes
     // back, unless it still holds `current`, the password put there before (then what was
     // there before that one stays remembered). `current` may be empty.
-    void rememberBefore(const forms::Text& current);
+    void rememberBefore(const Text& current);
     // What goes back, for a new holder that replaces this one; and taking that over.
-    [[nodiscard]] const forms::ClipboardText& before() const { return m_before; }
-    void adoptBefore(forms::ClipboardText before);
+    [[nodiscard]] const ClipboardText& before() const { return m_before; }
+    void adoptBefore(ClipboardText before);
 
     // The first step: takes `password` off wherever it still is, putting back what was there
     // before or emptying it; forgets what was remembered. True when something changed, and
     // `settle` must follow (the window hides itself in between, so that it goes at once).
-    bool takeBack(const forms::Text& password);
+    bool takeBack(const Text& password);
     // Between the two, while a window is still there where the clipboard can be changed only
     // with one (natively on Wayland): a refill that comes at once (Weston's own clipboard)
     // gets the notice now, as it could not once the window is gone.
-    void answerAtOnce(const forms::Text& password);
+    void answerAtOnce(const Text& password);
     // The second step: lets clipboard managers answer; one that brought `password` back gets the
     // notice instead, and is given time to take that too.
-    void settle(const forms::Text& password);
+    void settle(const Text& password);
 
     // A clipboard manager's newest entry when the clipboard held nothing before.
-    static const forms::ClipboardText PasswordRemoved;
+    static const ClipboardText PasswordRemoved;
 
 private:
-    [[nodiscard]] bool holds(const forms::Text& password, forms::ClipboardMode mode) const;
-    [[nodiscard]] bool reaches(forms::ClipboardMode mode) const;
+    [[nodiscard]] bool holds(const Text& password, Board board) const;
+    [[nodiscard]] bool reaches(Board board) const;
     // Whether `password` is back on the clipboard (or the selection) after `takeBack`.
-    [[nodiscard]] bool broughtBack(const forms::Text& password, forms::ClipboardMode mode) const;
+    [[nodiscard]] bool broughtBack(const Text& password, Board board) const;
 
-    forms::Clipboard& m_clipboard;
+    Clipboard& m_clipboard;
     Reach m_reach;
     // The clipboard as it was before the first password went on it: the user's own.
-    forms::ClipboardText m_before;
+    ClipboardText m_before;
     // Where `takeBack` put that back (clipboard, selection), until `settle` has looked.
     std::array<bool, 2> m_putBack{false, false};
 };
 
-} // namespace tessivo::main_window
+} // namespace tessivo::clipboard

@@ -14,22 +14,15 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
-namespace tessivo::forms {
+namespace tessivo::clipboard {
 
 namespace {
 
-constexpr std::string_view SecretFormat = "x-kde-passwordManagerHint";
-constexpr std::string_view SecretValue = "secret";
 // Every name a text goes by, best first: Wayland's own, then those of X11 clients.
 constexpr std::array<std::string_view, 5> TextFormats = {"text/plain;charset=utf-8", "UTF8_STRING",
                                                          "text/plain", "TEXT", "STRING"};
 // Larger texts are not a password, nor a part of one.
 constexpr std::size_t MostBytes = 1 << 20;
-
-std::size_t indexOf(WaylandClipboard::Board board)
-{
-    return board == WaylandClipboard::Board::Primary ? 1 : 0;
-}
 
 } // namespace
 
@@ -113,13 +106,12 @@ struct Listeners {
     static void selection(void* data, zwlr_data_control_device_v1* /*device*/,
                           zwlr_data_control_offer_v1* id)
     {
-        static_cast<WaylandClipboard*>(data)->handleSelection(WaylandClipboard::Board::Clipboard,
-                                                              id);
+        static_cast<WaylandClipboard*>(data)->handleSelection(Board::Clipboard, id);
     }
     static void primarySelection(void* data, zwlr_data_control_device_v1* /*device*/,
                                  zwlr_data_control_offer_v1* id)
     {
-        static_cast<WaylandClipboard*>(data)->handleSelection(WaylandClipboard::Board::Primary, id);
+        static_cast<WaylandClipboard*>(data)->handleSelection(Board::Selection, id);
     }
     static void finished(void* data, zwlr_data_control_device_v1* /*device*/)
     {
@@ -135,8 +127,8 @@ struct Listeners {
         auto* source = static_cast<WaylandClipboard::Source*>(data);
         // A reader that stops reading must not stop this program.
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        if (format == SecretFormat) {
-            fd_io::WriteAll(fd, source->content.secret ? SecretValue : std::string_view());
+        if (format == SecretMarkFormat) {
+            fd_io::WriteAll(fd, source->content.secret ? SecretMarkValue : std::string_view());
         } else {
             fd_io::WriteAll(fd, source->content.text);
         }
@@ -279,8 +271,8 @@ bool WaylandClipboard::hasBoard(Board board) const
 bool WaylandClipboard::offersSecretMark(Board board) const
 {
     const std::lock_guard locked(m_lock);
-    const Offer* offer = m_current[indexOf(board)].get();
-    return offer != nullptr && offer->offers(SecretFormat);
+    const Offer* offer = m_current[IndexOf(board)].get();
+    return offer != nullptr && offer->offers(SecretMarkFormat);
 }
 
 void WaylandClipboard::handleSelection(Board board, zwlr_data_control_offer_v1* id)
@@ -292,7 +284,7 @@ void WaylandClipboard::handleSelection(Board board, zwlr_data_control_offer_v1* 
         offer = std::move(*found);
         m_offers.erase(found);
     }
-    int& own = m_ownChanges[indexOf(board)];
+    int& own = m_ownChanges[IndexOf(board)];
     const bool ours = own > 0;
     if (ours) {
         --own;
@@ -301,7 +293,7 @@ void WaylandClipboard::handleSelection(Board board, zwlr_data_control_offer_v1* 
         offer->own = ours;
     }
     const bool filled = offer != nullptr;
-    m_current[indexOf(board)] = std::move(offer);
+    m_current[IndexOf(board)] = std::move(offer);
     if (!ours && onChanged) {
         onChanged(board, filled);
     }
@@ -336,7 +328,7 @@ WaylandClipboard::Content WaylandClipboard::read(Board board, const Pump& pump, 
         }
     } const release{m_lock, offer};
     std::unique_lock locked(m_lock);
-    offer = m_current[indexOf(board)];
+    offer = m_current[IndexOf(board)];
     if (offer == nullptr) {
         return {};
     }
@@ -395,10 +387,10 @@ WaylandClipboard::Content WaylandClipboard::read(Board board, const Pump& pump, 
         derivation::Wipe(content.text);
         return {};
     }
-    if (offer->offers(SecretFormat)) {
+    if (offer->offers(SecretMarkFormat)) {
         std::string mark;
-        receive(SecretFormat, mark);
-        content.secret = mark == SecretValue;
+        receive(SecretMarkFormat, mark);
+        content.secret = mark == SecretMarkValue;
     }
     return content;
 }
@@ -419,14 +411,14 @@ void WaylandClipboard::set(Board board, const Content& content)
         zwlr_data_control_source_v1_offer(source->source, std::string(format).c_str());
     }
     if (content.secret) {
-        zwlr_data_control_source_v1_offer(source->source, std::string(SecretFormat).c_str());
+        zwlr_data_control_source_v1_offer(source->source, std::string(SecretMarkFormat).c_str());
     }
-    if (board == Board::Primary) {
+    if (board == Board::Selection) {
         zwlr_data_control_device_v1_set_primary_selection(m_device, source->source);
     } else {
         zwlr_data_control_device_v1_set_selection(m_device, source->source);
     }
-    ++m_ownChanges[indexOf(board)];
+    ++m_ownChanges[IndexOf(board)];
     m_sources.push_back(std::move(source));
     wl_display_flush(m_display);
 }
@@ -437,13 +429,13 @@ void WaylandClipboard::clear(Board board)
         return;
     }
     const std::lock_guard locked(m_lock);
-    if (board == Board::Primary) {
+    if (board == Board::Selection) {
         zwlr_data_control_device_v1_set_primary_selection(m_device, nullptr);
     } else {
         zwlr_data_control_device_v1_set_selection(m_device, nullptr);
     }
-    ++m_ownChanges[indexOf(board)];
+    ++m_ownChanges[IndexOf(board)];
     wl_display_flush(m_display);
 }
 
-} // namespace tessivo::forms
+} // namespace tessivo::clipboard

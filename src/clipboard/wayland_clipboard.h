@@ -1,5 +1,7 @@
 #pragma once
 
+#include "clipboard.h"
+
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -20,12 +22,10 @@ struct zwlr_data_control_manager_v1;
 struct zwlr_data_control_device_v1;
 struct zwlr_data_control_offer_v1;
 
-namespace tessivo::forms {
+namespace tessivo::clipboard {
 
 class WaylandClipboard {
 public:
-    enum class Board { Clipboard, Primary };
-
     // A board's text in UTF-8, and whether it carries the mark asking histories to skip it.
     struct Content {
         std::string text;
@@ -102,4 +102,4 @@ private:
     bool m_weston = false;        // the compositor offers Weston's own interfaces
 };
 
-} // namespace tessivo::forms
+} // namespace tessivo::clipboard

@@ -1,10 +1,10 @@
 #include "clip_holder.h"
 
-#include "clip_holder_protocol.h"
 #include "fd_io.h"
+#include "holder_channel.h"
 #include "password_clipboard.h"
-#include "qt_application.h"
 #include "qt_clipboard.h"
+#include "qt_platform.h"
 #include "secret.h"
 
 #include <QGuiApplication>
@@ -27,24 +27,24 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace tessivo {
+namespace tessivo::clip_holder {
 
 namespace {
 
-namespace protocol = clip_holder;
-using main_window::PasswordClipboard;
-using protocol::HolderStatus;
+namespace channel = clipboard::channel;
+using clipboard::PasswordClipboard;
+using clipboard::Text;
 
 // How long one holder waits on another that replaces it or is replaced: both are this
 // program, so only a hung one takes this long.
 constexpr int SuccessionMs = 3000;
 
 // The holder's side of the channel: one byte back to tessivo-cli, then nothing more.
-void answer(HolderStatus status)
+void answer(channel::Status status)
 {
     const auto byte = static_cast<unsigned char>(status);
-    (void)send(protocol::Channel, &byte, 1, MSG_NOSIGNAL);
-    close(protocol::Channel);
+    (void)send(channel::Descriptor, &byte, 1, MSG_NOSIGNAL);
+    close(channel::Descriptor);
 }
 
 // All that arrives on `fd` until its end, at most `most` bytes, each read waiting `ms` at most;
@@ -75,9 +75,9 @@ bool readToEnd(int fd, std::string& into, std::size_t most, int ms)
 
 // UTF-32 in this machine's byte order, as both sides of a channel write it; the bytes are
 // wiped.
-std::optional<forms::Text> fromBytes(std::string& bytes)
+std::optional<Text> fromBytes(std::string& bytes)
 {
-    std::optional<forms::Text> text;
+    std::optional<Text> text;
     if (bytes.size() % sizeof(char32_t) == 0) {
         text.emplace(bytes.size() / sizeof(char32_t), U'\0');
         std::memcpy(text->data(), bytes.data(), bytes.size());
@@ -87,10 +87,10 @@ std::optional<forms::Text> fromBytes(std::string& bytes)
 }
 
 // The password from tessivo-cli: one the window could have made, or none.
-std::optional<forms::Text> receivePassword()
+std::optional<Text> receivePassword()
 {
     std::string bytes;
-    if (!readToEnd(protocol::Channel, bytes, protocol::MostCharacters * sizeof(char32_t),
+    if (!readToEnd(channel::Descriptor, bytes, channel::MostCharacters * sizeof(char32_t),
                    SuccessionMs)) {
         derivation::Wipe(bytes);
         return std::nullopt;
@@ -114,41 +114,12 @@ std::optional<int> parseSeconds(const char* text)
     char* end = nullptr;
     errno = 0;
     const long seconds = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || seconds < protocol::FewestSeconds ||
-        seconds > protocol::MostSeconds) {
+    if (errno != 0 || end == text || *end != '\0' || seconds < channel::FewestSeconds ||
+        seconds > channel::MostSeconds) {
         return std::nullopt;
     }
     return static_cast<int>(seconds);
 }
-
-// The clipboard room as the clipboard rules reach it.
-class HolderClipboard final : public forms::Clipboard {
-public:
-    HolderClipboard() = default;
-    Q_DISABLE_COPY_MOVE(HolderClipboard)
-    ~HolderClipboard() override = default;
-
-    void clipboardClear(forms::ClipboardMode mode) override { m_qt.clear(mode); }
-    void clipboardSetText(const forms::Text& text) override { m_qt.setText(text); }
-    [[nodiscard]] bool clipboardHolds(const forms::Text& text,
-                                      forms::ClipboardMode mode) const override
-    {
-        return m_qt.holds(text, mode);
-    }
-    [[nodiscard]] forms::ClipboardText clipboardText(forms::ClipboardMode mode) const override
-    {
-        return m_qt.text(mode);
-    }
-    void clipboardPutBack(const forms::ClipboardText& content, forms::ClipboardMode mode) override
-    {
-        m_qt.putBack(content, mode);
-    }
-    bool clipboardAnsweredAtOnce() override { return m_qt.answeredAtOnce(); }
-    void clipboardWait() override { m_qt.wait(); }
-
-private:
-    forms::QtClipboard m_qt;
-};
 
 // A holder is found by the next one under a name of its user and display, in the abstract
 // socket namespace: nothing on disk to go stale when a holder is killed.
@@ -203,8 +174,9 @@ void onSignal(int /*signal*/)
 
 class Holder {
 public:
-    Holder(forms::Text password, int seconds)
-        : m_password(std::move(password))
+    Holder(clipboard::QtClipboard& clipboard, Text password, int seconds)
+        : m_clipboard(clipboard)
+        , m_password(std::move(password))
         , m_seconds(seconds)
     {
         m_timer.setSingleShot(true);
@@ -222,8 +194,8 @@ public:
     {
         catchSignals();
         const int predecessor = takeOverFromPredecessor();
-        m_clipboard.clipboardSetText(m_password);
-        if (!m_clipboard.clipboardHolds(m_password, forms::ClipboardMode::Clipboard)) {
+        m_clipboard.setText(m_password);
+        if (!m_clipboard.holds(m_password, clipboard::Board::Clipboard)) {
             if (predecessor >= 0) {
                 close(predecessor); // without Done: it carries on
             }
@@ -262,7 +234,7 @@ private:
             std::string text = reply.substr(2);
             derivation::Wipe(reply);
             auto before = fromBytes(text);
-            m_rules.adoptBefore({before ? std::move(*before) : forms::Text(), secret});
+            m_rules.adoptBefore({before ? std::move(*before) : Text(), secret});
         } else {
             derivation::Wipe(reply);
             m_rules.rememberBefore({});
@@ -309,9 +281,8 @@ private:
         stopListening();
         const timeval most{SuccessionMs / 1000, 0};
         setsockopt(successor, SOL_SOCKET, SO_SNDTIMEO, &most, sizeof most);
-        const bool holding =
-            m_clipboard.clipboardHolds(m_password, forms::ClipboardMode::Clipboard);
-        const forms::ClipboardText& before = m_rules.before();
+        const bool holding = m_clipboard.holds(m_password, clipboard::Board::Clipboard);
+        const clipboard::ClipboardText& before = m_rules.before();
         const std::array<char, 2> head{
             static_cast<char>(holding ? Reply::Holding : Reply::NotHolding),
             static_cast<char>(before.secret ? 1 : 0)};
@@ -369,9 +340,9 @@ private:
         }
     }
 
-    HolderClipboard m_clipboard;
+    clipboard::QtClipboard& m_clipboard;
     PasswordClipboard m_rules{m_clipboard, PasswordClipboard::Reach::ClipboardOnly};
-    forms::Text m_password;
+    Text m_password;
     int m_seconds;
     QTimer m_timer;
     int m_listener = -1;
@@ -382,7 +353,7 @@ private:
 
 } // namespace
 
-int RunClipHolder(int argc, char* argv[])
+int Run(int argc, char* argv[])
 {
     if (argc != 3) {
         return 2; // started by hand: there is no one to answer
@@ -390,30 +361,31 @@ int RunClipHolder(int argc, char* argv[])
     const auto seconds = parseSeconds(argv[2]);
     auto password = seconds ? receivePassword() : std::nullopt;
     if (!password) {
-        answer(HolderStatus::BadRequest);
+        answer(channel::Status::BadRequest);
         return 2;
     }
 
     // The window's own choice: X11, through XWayland under a Wayland compositor. Only X11 lets
     // a program without a window own the clipboard.
-    forms::ChoosePlatform(forms::PlatformUse::WindowlessClipboard);
+    clipboard::ChoosePlatform(clipboard::PlatformUse::WindowlessClipboard);
     int qtArgc = 1;
     QGuiApplication application(qtArgc, argv);
     if (QGuiApplication::platformName() != u"xcb") {
         derivation::Wipe(*password);
-        answer(HolderStatus::NoClipboard);
+        answer(channel::Status::NoClipboard);
         return 1;
     }
     QGuiApplication::setApplicationName(QStringLiteral("Tessivo"));
     QGuiApplication::setQuitOnLastWindowClosed(false);
 
-    Holder holder(std::move(*password), *seconds);
+    clipboard::QtClipboard clipboard;
+    Holder holder(clipboard, std::move(*password), *seconds);
     if (!holder.start()) {
-        answer(HolderStatus::NoClipboard);
+        answer(channel::Status::NoClipboard);
         return 1;
     }
-    answer(HolderStatus::OnClipboard);
+    answer(channel::Status::OnClipboard);
     return QGuiApplication::exec();
 }
 
-} // namespace tessivo
+} // namespace tessivo::clip_holder

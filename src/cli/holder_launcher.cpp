@@ -1,7 +1,7 @@
-#include "clipboard_holder.h"
+#include "holder_launcher.h"
 
-#include "clip_holder_protocol.h"
 #include "fd_io.h"
+#include "holder_channel.h"
 
 #include <array>
 #include <cerrno>
@@ -18,7 +18,7 @@ namespace tessivo::cli {
 
 namespace {
 
-namespace protocol = tessivo::clip_holder;
+namespace channel = clipboard::channel;
 
 // The holder starts Qt and takes the clipboard in well under a second; a display that does not
 // answer for this long is as good as none.
@@ -63,46 +63,46 @@ int answerOf(int socket)
 {
     setsid();
     // Out of the way of the descriptors set below first, whichever number it got.
-    channel = fcntl(channel, F_DUPFD_CLOEXEC, protocol::Channel + 1);
+    channel = fcntl(channel, F_DUPFD_CLOEXEC, channel::Descriptor + 1);
     const int nothing = open("/dev/null", O_RDWR | O_CLOEXEC);
     if (channel < 0 || nothing < 0 || dup2(nothing, STDIN_FILENO) < 0 ||
         dup2(nothing, STDOUT_FILENO) < 0 || dup2(nothing, STDERR_FILENO) < 0 ||
-        dup2(channel, protocol::Channel) < 0) {
+        dup2(channel, channel::Descriptor) < 0) {
         _exit(127);
     }
     // Nothing else this program holds open reaches the holder.
-    close_range(protocol::Channel + 1, ~0U, 0);
+    close_range(channel::Descriptor + 1, ~0U, 0);
     execv(program, arguments);
     _exit(127);
 }
 
 } // namespace
 
-ClipboardHolder ClipboardHolder::Find()
+HolderLauncher HolderLauncher::Find()
 {
-    ClipboardHolder holder;
+    HolderLauncher launcher;
     if (!hasValue("DISPLAY")) {
-        holder.m_problem =
+        launcher.m_problem =
             hasValue("WAYLAND_DISPLAY")
                 ? "--clip holds the clipboard through X11, and this Wayland session has no X "
                   "server (XWayland); leave out --clip and pipe the password into wl-copy -n"
                 : "--clip needs a desktop's clipboard, and there is no display here (DISPLAY is "
                   "not set); leave out --clip to print the password";
-        return holder;
+        return launcher;
     }
     const std::string beside = ownDirectory() + "/tessivo";
     if (isProgram(beside)) {
-        holder.m_program = beside;
+        launcher.m_program = beside;
     } else if (isProgram(TESSIVO_INSTALLED_PROGRAM)) {
-        holder.m_program = TESSIVO_INSTALLED_PROGRAM;
+        launcher.m_program = TESSIVO_INSTALLED_PROGRAM;
     } else {
-        holder.m_problem = "--clip needs Tessivo's window program, found neither beside this "
-                           "program nor as " TESSIVO_INSTALLED_PROGRAM;
+        launcher.m_problem = "--clip needs Tessivo's window program, found neither beside this "
+                             "program nor as " TESSIVO_INSTALLED_PROGRAM;
     }
-    return holder;
+    return launcher;
 }
 
-bool ClipboardHolder::hold(std::u32string_view password, int seconds)
+bool HolderLauncher::launch(std::u32string_view password, int seconds)
 {
     std::array<int, 2> ends{};
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends.data()) != 0) {
@@ -112,7 +112,7 @@ bool ClipboardHolder::hold(std::u32string_view password, int seconds)
     // Made before the fork: the child may only exec.
     std::string secondsText = std::to_string(seconds);
     std::string name = m_program;
-    std::string option = protocol::Option;
+    std::string option = channel::Option;
     char* const arguments[] = {name.data(), option.data(), secondsText.data(), nullptr};
 
     const pid_t child = fork();
@@ -132,13 +132,13 @@ bool ClipboardHolder::hold(std::u32string_view password, int seconds)
     const int status = sent ? answerOf(ends[0]) : -1;
     close(ends[0]);
 
-    if (status == static_cast<int>(protocol::HolderStatus::OnClipboard)) {
+    if (status == static_cast<int>(channel::Status::OnClipboard)) {
         return true;
     }
     // A holder that did not say so must not put the password up later.
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
-    if (status == static_cast<int>(protocol::HolderStatus::NoClipboard)) {
+    if (status == static_cast<int>(channel::Status::NoClipboard)) {
         m_problem = "no X11 clipboard could be reached: the X server named by DISPLAY did not "
                     "answer, or QT_QPA_PLATFORM names a platform other than xcb";
     } else {

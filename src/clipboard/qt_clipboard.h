@@ -1,0 +1,61 @@
+#pragma once
+
+#include "clipboard.h"
+
+#include <QClipboard>
+
+#include <array>
+#include <memory>
+
+class QString;
+
+namespace tessivo::clipboard {
+
+class WaylandClipboard;
+
+// The process's clipboard: the system clipboard and the X11 selection, each operation as
+// `Clipboard` documents it. It needs a running Qt application but no window, so a process
+// without one holds and clears a password just the same. In a Wayland session whose compositor
+// offers data-control it also reads and changes what Wayland clients paste (`WaylandClipboard`),
+// whatever platform Qt runs on; that connection and the thread serving it are this object's and
+// end with it. One per process, made after the application object and gone before it.
+class QtClipboard final : public Clipboard {
+public:
+    QtClipboard();
+    Q_DISABLE_COPY_MOVE(QtClipboard)
+    // What the Wayland side serves goes, as on X11 at exit.
+    ~QtClipboard() override;
+
+    void clear(Board board) override;
+    void setText(const Text& text) override;
+    [[nodiscard]] bool holds(const Text& text, Board board) const override;
+    [[nodiscard]] ClipboardText text(Board board) const override;
+    void putBack(const ClipboardText& content, Board board) override;
+    bool answeredAtOnce() override;
+    void wait() override;
+
+    // Puts `text` on the clipboard marked secret: a copy the user makes of a shown password.
+    void copySecret(const QString& text);
+    // Marks the clipboard's (or the selection's) text secret if it is a non-empty part of
+    // `shown`: a copy Qt made by itself, unmarked, of a shown password (X11 fills the selection
+    // as the user selects). Anything else is left as it is.
+    void remarkPartOf(const QString& shown, QClipboard::Mode mode);
+
+private:
+    struct WaylandSide;
+
+    // The Wayland side, connected on first use; its clipboard is null where there is none.
+    WaylandSide& wayland() const;
+    // Its clipboard where it has this board, or null.
+    [[nodiscard]] WaylandClipboard* waylandBoard(Board board) const;
+
+    // What this program last did to each board that others may answer, by refilling or
+    // taking over what was emptied, or by reading what was filled.
+    enum class Touch { None, Emptied, Filled };
+    std::array<Touch, 2> m_touched{Touch::None, Touch::None};
+    // Whether the last look found the password on the Wayland side of each board.
+    mutable std::array<bool, 2> m_waylandHeld{false, false};
+    mutable std::unique_ptr<WaylandSide> m_wayland;
+};
+
+} // namespace tessivo::clipboard
