@@ -1,5 +1,6 @@
 #include "clip_holder.h"
 
+#include "clip_holder_succession.h"
 #include "fd_io.h"
 #include "holder_channel.h"
 #include "password_clipboard.h"
@@ -11,20 +12,14 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstddef>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace tessivo::clip_holder {
@@ -35,10 +30,6 @@ namespace channel = clipboard::channel;
 using clipboard::PasswordClipboard;
 using clipboard::Text;
 
-// How long one holder waits on another that replaces it or is replaced: both are this
-// program, so only a hung one takes this long.
-constexpr int SuccessionMs = 3000;
-
 // The holder's side of the channel: one byte back to tessivo-cli, then nothing more.
 void answer(channel::Status status)
 {
@@ -47,115 +38,16 @@ void answer(channel::Status status)
     close(channel::Descriptor);
 }
 
-// All that arrives on `fd` until its end, at most `most` bytes, each read waiting `ms` at most;
-// false when it did not end in time or held more.
-bool readToEnd(int fd, std::string& into, std::size_t most, int ms)
+// The request from tessivo-cli, or none when the window could not have made it.
+std::optional<channel::Request> receiveRequest()
 {
-    std::array<char, 256> chunk{};
-    // Room enough up front that a password is never moved, leaving a copy behind.
-    into.reserve(std::min<std::size_t>(most, 4096) + chunk.size());
-    bool whole = false;
-    while (fd_io::WaitReadable(fd, ms)) {
-        const ssize_t got = read(fd, chunk.data(), chunk.size());
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            whole = got == 0;
-            break;
-        }
-        into.append(chunk.data(), static_cast<std::size_t>(got));
-        if (into.size() > most) {
-            break;
-        }
-    }
-    derivation::Wipe(std::span<char>(chunk));
-    return whole;
-}
-
-// UTF-32 in this machine's byte order, as both sides of a channel write it; the bytes are
-// wiped.
-std::optional<Text> fromBytes(std::string& bytes)
-{
-    std::optional<Text> text;
-    if (bytes.size() % sizeof(char32_t) == 0) {
-        text.emplace(bytes.size() / sizeof(char32_t), U'\0');
-        std::memcpy(text->data(), bytes.data(), bytes.size());
-    }
-    derivation::Wipe(bytes);
-    return text;
-}
-
-// The password from tessivo-cli: one the window could have made, or none.
-std::optional<Text> receivePassword()
-{
-    std::string bytes;
-    if (!readToEnd(channel::Descriptor, bytes, channel::MostCharacters * sizeof(char32_t),
-                   SuccessionMs)) {
-        derivation::Wipe(bytes);
+    std::string message;
+    if (!fd_io::ReadToEnd(channel::Descriptor, message, channel::MostBytes, SuccessionMs)) {
+        derivation::Wipe(message);
         return std::nullopt;
     }
-    auto password = fromBytes(bytes);
-    const auto isCharacter = [](char32_t c) {
-        return c != U'\0' && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-    };
-    if (!password || password->empty() ||
-        !std::all_of(password->begin(), password->end(), isCharacter)) {
-        if (password) {
-            derivation::Wipe(*password);
-        }
-        return std::nullopt;
-    }
-    return password;
+    return channel::Decode(message);
 }
-
-std::optional<int> parseSeconds(const char* text)
-{
-    char* end = nullptr;
-    errno = 0;
-    const long seconds = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || seconds < channel::FewestSeconds ||
-        seconds > channel::MostSeconds) {
-        return std::nullopt;
-    }
-    return static_cast<int>(seconds);
-}
-
-// A holder is found by the next one under a name of its user and display, in the abstract
-// socket namespace: nothing on disk to go stale when a holder is killed.
-struct HolderAddress {
-    sockaddr_un address{};
-    socklen_t length = 0;
-
-    HolderAddress()
-    {
-        const char* display = std::getenv("DISPLAY");
-        const std::string name = "tessivo-clip-holder:" + std::to_string(getuid()) + ':' +
-                                 (display != nullptr ? display : "");
-        address.sun_family = AF_UNIX;
-        const std::size_t size = std::min(name.size(), sizeof(address.sun_path) - 1);
-        std::memcpy(address.sun_path + 1, name.data(), size); // sun_path[0] stays '\0'
-        length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + size);
-    }
-
-    [[nodiscard]] const sockaddr* get() const
-    {
-        return reinterpret_cast<const sockaddr*>(&address);
-    }
-};
-
-// Anyone may bind a name in the abstract namespace: only a holder of this user is talked to.
-bool sameUser(int socket)
-{
-    ucred peer{};
-    socklen_t size = sizeof peer;
-    return getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == getuid();
-}
-
-// What an earlier holder answers: whether its password is still on the clipboard, and if so
-// what goes back when the time is up; then it waits for the `Done` of its successor.
-enum class Reply : unsigned char { NotHolding = 0, Holding = 1 };
-constexpr unsigned char Done = 'D';
 
 // Signals that end the holder early end it as the time would: the password is taken back.
 int& signalPipeEnd()
@@ -172,6 +64,8 @@ void onSignal(int /*signal*/)
     errno = saved;
 }
 
+// Holds a password on the clipboard for its time, then takes it back as END does, unless a
+// newer holder takes over first.
 class Holder {
 public:
     Holder(clipboard::QtClipboard& clipboard, Text password, int seconds)
@@ -183,125 +77,27 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, [this] { end(); });
     }
     Q_DISABLE_COPY_MOVE(Holder)
-    ~Holder()
-    {
-        stopListening();
-        derivation::Wipe(m_password);
-    }
+    ~Holder() { derivation::Wipe(m_password); }
 
-    // Puts the password on; answers tessivo-cli. False when it could not.
+    // Puts the password on. False when it could not.
     bool start()
     {
         catchSignals();
-        const int predecessor = takeOverFromPredecessor();
+        Predecessor predecessor(m_rules);
         m_clipboard.setText(m_password);
-        if (!m_clipboard.holds(m_password, clipboard::Board::Clipboard)) {
-            if (predecessor >= 0) {
-                close(predecessor); // without Done: it carries on
-            }
+        if (!holding()) {
             return false;
         }
-        if (predecessor >= 0) {
-            (void)send(predecessor, &Done, 1, MSG_NOSIGNAL);
-            close(predecessor);
-        }
-        listen();
+        predecessor.replace();
+        m_successors.listen();
         m_timer.start(m_seconds * 1000);
         return true;
     }
 
 private:
-    // The clipboard held before, as an earlier holder still holding its password remembers it,
-    // or as it is now. Returns the connection to that holder, which ends once this one's
-    // password is on; -1 without one.
-    int takeOverFromPredecessor()
+    [[nodiscard]] bool holding() const
     {
-        const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const HolderAddress address;
-        std::string reply;
-        if (socket < 0 || connect(socket, address.get(), address.length) != 0 ||
-            !sameUser(socket) || !readToEnd(socket, reply, std::string::npos, SuccessionMs) ||
-            reply.empty()) {
-            derivation::Wipe(reply);
-            if (socket >= 0) {
-                close(socket);
-            }
-            m_rules.rememberBefore({});
-            return -1;
-        }
-        if (static_cast<Reply>(reply[0]) == Reply::Holding && reply.size() >= 2) {
-            const bool secret = reply[1] != 0;
-            std::string text = reply.substr(2);
-            derivation::Wipe(reply);
-            auto before = fromBytes(text);
-            m_rules.adoptBefore({before ? std::move(*before) : Text(), secret});
-        } else {
-            derivation::Wipe(reply);
-            m_rules.rememberBefore({});
-        }
-        return socket;
-    }
-
-    void listen()
-    {
-        const HolderAddress address;
-        m_listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (m_listener < 0 || bind(m_listener, address.get(), address.length) != 0 ||
-            ::listen(m_listener, 4) != 0) {
-            stopListening(); // another holder started at the same moment: this one goes unfound
-            return;
-        }
-        m_listening = std::make_unique<QSocketNotifier>(m_listener, QSocketNotifier::Read);
-        QObject::connect(m_listening.get(), &QSocketNotifier::activated,
-                         [this] { successorArrives(); });
-    }
-
-    void stopListening()
-    {
-        m_listening.reset();
-        if (m_listener >= 0) {
-            close(m_listener);
-            m_listener = -1;
-        }
-    }
-
-    // A newer holder takes over: it learns what goes back, puts its own password on and says
-    // Done; this one then ends without touching the clipboard. Should the newer one fail, this
-    // one carries on.
-    void successorArrives()
-    {
-        const int successor = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (successor < 0) {
-            return;
-        }
-        if (!sameUser(successor)) {
-            close(successor);
-            return;
-        }
-        stopListening();
-        const timeval most{SuccessionMs / 1000, 0};
-        setsockopt(successor, SOL_SOCKET, SO_SNDTIMEO, &most, sizeof most);
-        const bool holding = m_clipboard.holds(m_password, clipboard::Board::Clipboard);
-        const clipboard::ClipboardText& before = m_rules.before();
-        const std::array<char, 2> head{
-            static_cast<char>(holding ? Reply::Holding : Reply::NotHolding),
-            static_cast<char>(before.secret ? 1 : 0)};
-        (void)(fd_io::WriteAll(successor, std::string_view(head.data(), holding ? 2 : 1)) &&
-               (!holding ||
-                fd_io::WriteAll(successor,
-                                std::string_view(reinterpret_cast<const char*>(before.text.data()),
-                                                 before.text.size() * sizeof(char32_t)))));
-        shutdown(successor, SHUT_WR);
-        unsigned char done = 0;
-        const bool replaced = fd_io::WaitReadable(successor, SuccessionMs) &&
-                              read(successor, &done, 1) == 1 && done == Done;
-        close(successor);
-        if (replaced) {
-            m_timer.stop();
-            QCoreApplication::exit(0);
-            return;
-        }
-        listen();
+        return m_clipboard.holds(m_password, clipboard::Board::Clipboard);
     }
 
     // Time is up, or a signal came: what END does.
@@ -311,12 +107,19 @@ private:
             return; // a signal while the clipboard managers are waited for
         }
         m_ending = true;
-        stopListening();
+        m_successors.stop();
         m_timer.stop();
         if (m_rules.takeBack(m_password)) {
             m_rules.settle(m_password);
         }
         derivation::Wipe(m_password);
+        QCoreApplication::exit(0);
+    }
+
+    // A successor put its own password on: this holder ends without touching the clipboard.
+    void replaced()
+    {
+        m_timer.stop();
         QCoreApplication::exit(0);
     }
 
@@ -345,9 +148,8 @@ private:
     Text m_password;
     int m_seconds;
     QTimer m_timer;
-    int m_listener = -1;
     bool m_ending = false;
-    std::unique_ptr<QSocketNotifier> m_listening;
+    Successors m_successors{[this] { return holding(); }, m_rules, [this] { replaced(); }};
     std::unique_ptr<QSocketNotifier> m_signalled;
 };
 
@@ -355,12 +157,11 @@ private:
 
 int Run(int argc, char* argv[])
 {
-    if (argc != 3) {
+    if (argc != 2) {
         return 2; // started by hand: there is no one to answer
     }
-    const auto seconds = parseSeconds(argv[2]);
-    auto password = seconds ? receivePassword() : std::nullopt;
-    if (!password) {
+    auto request = receiveRequest();
+    if (!request) {
         answer(channel::Status::BadRequest);
         return 2;
     }
@@ -371,7 +172,7 @@ int Run(int argc, char* argv[])
     int qtArgc = 1;
     QGuiApplication application(qtArgc, argv);
     if (QGuiApplication::platformName() != u"xcb") {
-        derivation::Wipe(*password);
+        derivation::Wipe(request->password);
         answer(channel::Status::NoClipboard);
         return 1;
     }
@@ -379,7 +180,8 @@ int Run(int argc, char* argv[])
     QGuiApplication::setQuitOnLastWindowClosed(false);
 
     clipboard::QtClipboard clipboard;
-    Holder holder(clipboard, std::move(*password), *seconds);
+    Holder holder(clipboard, std::move(request->password), request->seconds);
+    derivation::Wipe(request->password); // what the move left behind
     if (!holder.start()) {
         answer(channel::Status::NoClipboard);
         return 1;

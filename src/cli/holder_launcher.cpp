@@ -2,6 +2,7 @@
 
 #include "fd_io.h"
 #include "holder_channel.h"
+#include "secret.h"
 
 #include <array>
 #include <cerrno>
@@ -110,10 +111,9 @@ bool HolderLauncher::launch(std::u32string_view password, int seconds)
         return false;
     }
     // Made before the fork: the child may only exec.
-    std::string secondsText = std::to_string(seconds);
     std::string name = m_program;
     std::string option = channel::Option;
-    char* const arguments[] = {name.data(), option.data(), secondsText.data(), nullptr};
+    char* const arguments[] = {name.data(), option.data(), nullptr};
 
     const pid_t child = fork();
     if (child == 0) {
@@ -125,10 +125,9 @@ bool HolderLauncher::launch(std::u32string_view password, int seconds)
         close(ends[0]);
         return false;
     }
-    const bool sent =
-        fd_io::WriteAll(ends[0], std::string_view(reinterpret_cast<const char*>(password.data()),
-                                                  password.size() * sizeof(char32_t))) &&
-        shutdown(ends[0], SHUT_WR) == 0;
+    std::string message = channel::Encode(password, seconds);
+    const bool sent = fd_io::WriteAll(ends[0], message) && shutdown(ends[0], SHUT_WR) == 0;
+    derivation::Wipe(message);
     const int status = sent ? answerOf(ends[0]) : -1;
     close(ends[0]);
 

@@ -1,5 +1,6 @@
 #include "fd_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
@@ -37,6 +38,30 @@ bool WaitReadable(int fd, int timeoutMs)
     while ((ready = ::poll(&wanted, 1, timeoutMs)) < 0 && errno == EINTR) {
     }
     return ready > 0;
+}
+
+bool ReadToEnd(int fd, std::string& into, std::size_t most, int timeoutMs)
+{
+    constexpr std::size_t Chunk = 256;
+    // Room enough up front that a password is never moved, leaving a copy behind; read straight
+    // into it, so no buffer of its own holds any.
+    into.reserve(std::min<std::size_t>(most, 4096) + Chunk);
+    while (WaitReadable(fd, timeoutMs)) {
+        const std::size_t held = into.size();
+        into.resize(held + Chunk);
+        const ssize_t got = ::read(fd, into.data() + held, Chunk);
+        into.resize(held + (got > 0 ? static_cast<std::size_t>(got) : 0));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got == 0;
+        }
+        if (into.size() > most) {
+            return false;
+        }
+    }
+    return false;
 }
 
 } // namespace tessivo::fd_io

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
-// A file descriptor's two loops, through interrupted calls and short writes, written once.
+// A file descriptor's loops, through interrupted calls and short reads and writes, written once.
 namespace tessivo::fd_io {
 
 // Writes all of `bytes` to `fd`; false, errno saying why, when it fails or its reader is gone.
@@ -12,5 +14,10 @@ bool WriteAll(int fd, std::string_view bytes);
 // Waits at most `timeoutMs` for `fd` to have something to read, or to end; false when nothing
 // came in time.
 bool WaitReadable(int fd, int timeoutMs);
+
+// Appends to `into` all that arrives on `fd` until its end, each read waiting at most
+// `timeoutMs`; false when it did not end in time or held more than `most` bytes. Nothing of it
+// is left outside `into`, which may hold a secret: wipe it.
+bool ReadToEnd(int fd, std::string& into, std::size_t most, int timeoutMs);
 
 } // namespace tessivo::fd_io

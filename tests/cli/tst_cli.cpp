@@ -1,3 +1,5 @@
+#include "holder_channel.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -122,6 +124,8 @@ private slots:
     void refusals();
     void keyTypedOnATerminal_data();
     void keyTypedOnATerminal();
+    void holderChannel_data();
+    void holderChannel();
 };
 
 void TestCli::passwords_data()
@@ -323,6 +327,55 @@ void TestCli::keyTypedOnATerminal()
         QCOMPARE(WTERMSIG(wait), signal != 0 ? signal : SIGINT);
         QCOMPARE(output, QByteArray());
     }
+}
+
+// What --clip hands the clipboard holder comes out at the other end as it went in; a message
+// the command line could not have sent is refused whole.
+void TestCli::holderChannel_data()
+{
+    namespace channel = tessivo::clipboard::channel;
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<QString>("password"); // empty: refused
+    QTest::addColumn<int>("seconds");
+    const auto encoded = [](std::u32string_view password, int seconds) {
+        const std::string message = channel::Encode(password, seconds);
+        return QByteArray(message.data(), static_cast<qsizetype>(message.size()));
+    };
+    const auto units = [](std::initializer_list<char32_t> all) {
+        return QByteArray(reinterpret_cast<const char*>(std::data(all)),
+                          static_cast<qsizetype>(all.size() * sizeof(char32_t)));
+    };
+    QTest::newRow("the longest password, the default time")
+        << encoded(U"rmiego0rmiego0", 45) << u"rmiego0rmiego0"_s << 45;
+    QTest::newRow("one character beyond U+FFFF, an hour")
+        << encoded(U"\U0001F511", 3600) << u"\U0001F511"_s << 3600;
+    QTest::newRow("one digit, a second") << encoded(U"7", 1) << u"7"_s << 1;
+    QTest::newRow("empty") << QByteArray() << QString() << 0;
+    QTest::newRow("a time without a password") << units({45}) << QString() << 0;
+    QTest::newRow("longer than the window makes")
+        << encoded(U"rmiego0rmiego0r", 45) << QString() << 0;
+    QTest::newRow("not a multiple of four") << encoded(U"rmiego", 45).chopped(1) << QString() << 0;
+    QTest::newRow("a surrogate") << units({45, U'a', 0xD800}) << QString() << 0;
+    QTest::newRow("beyond U+10FFFF") << units({45, 0x110000}) << QString() << 0;
+    QTest::newRow("a NUL") << units({45, U'a', 0}) << QString() << 0;
+    QTest::newRow("no time") << units({0, U'a'}) << QString() << 0;
+    QTest::newRow("more than an hour") << units({3601, U'a'}) << QString() << 0;
+}
+
+void TestCli::holderChannel()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(QString, password);
+    QFETCH(int, seconds);
+
+    std::string bytes(message.constData(), static_cast<std::size_t>(message.size()));
+    const auto request = tessivo::clipboard::channel::Decode(bytes);
+    QCOMPARE(request.has_value(), !password.isEmpty());
+    if (request) {
+        QCOMPARE(QString::fromStdU32String(request->password), password);
+        QCOMPARE(request->seconds, seconds);
+    }
+    QVERIFY2(bytes.empty(), "the message is wiped once read");
 }
 
 QTEST_GUILESS_MAIN(TestCli)
