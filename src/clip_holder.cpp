@@ -5,7 +5,6 @@
 #include "holder_channel.h"
 #include "password_clipboard.h"
 #include "qt_clipboard.h"
-#include "qt_platform.h"
 #include "secret.h"
 
 #include <QGuiApplication>
@@ -49,18 +48,15 @@ std::optional<channel::Request> receiveRequest()
     return channel::Decode(message);
 }
 
-// Signals that end the holder early end it as the time would: the password is taken back.
-int& signalPipeEnd()
-{
-    static int writeEnd = -1;
-    return writeEnd;
-}
+// Signals that end the holder early end it as the time would: the password is taken back. The
+// handler reaches nothing but this pipe's writing end.
+int g_signalled = -1;
 
 void onSignal(int /*signal*/)
 {
     const int saved = errno;
     const char byte = 0;
-    (void)write(signalPipeEnd(), &byte, 1);
+    (void)write(g_signalled, &byte, 1);
     errno = saved;
 }
 
@@ -100,6 +96,13 @@ private:
         return m_clipboard.holds(m_password, clipboard::Board::Clipboard);
     }
 
+    // A successor put its own password on: this holder ends, the clipboard untouched.
+    void replaced()
+    {
+        m_timer.stop();
+        QCoreApplication::exit(0);
+    }
+
     // Time is up, or a signal came: what END does.
     void end()
     {
@@ -116,20 +119,13 @@ private:
         QCoreApplication::exit(0);
     }
 
-    // A successor put its own password on: this holder ends without touching the clipboard.
-    void replaced()
-    {
-        m_timer.stop();
-        QCoreApplication::exit(0);
-    }
-
     void catchSignals()
     {
         std::array<int, 2> ends{};
         if (pipe2(ends.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
             return;
         }
-        signalPipeEnd() = ends[1];
+        g_signalled = ends[1];
         m_signalled = std::make_unique<QSocketNotifier>(ends[0], QSocketNotifier::Read);
         QObject::connect(m_signalled.get(), &QSocketNotifier::activated, [this] {
             m_signalled->setEnabled(false);

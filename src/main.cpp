@@ -8,7 +8,6 @@
 #include "qt_application.h"
 #include "qt_clipboard.h"
 #include "qt_forms.h"
-#include "qt_platform.h"
 
 #include <QApplication>
 

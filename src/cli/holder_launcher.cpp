@@ -60,21 +60,34 @@ int answerOf(int socket)
 // In the child, between fork and exec: only async-signal-safe calls. Its own session, so that
 // closing the terminal does not end it; standard streams on /dev/null, so that a caller reading
 // this program's output (`x=$(tessivo-cli --clip ...)`) is not kept waiting for the holder.
-[[noreturn]] void becomeHolder(const char* program, char* const arguments[], int channel)
+[[noreturn]] void becomeHolder(const char* program, char* const arguments[], int holderEnd)
 {
     setsid();
     // Out of the way of the descriptors set below first, whichever number it got.
-    channel = fcntl(channel, F_DUPFD_CLOEXEC, channel::Descriptor + 1);
+    holderEnd = fcntl(holderEnd, F_DUPFD_CLOEXEC, channel::Descriptor + 1);
     const int nothing = open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (channel < 0 || nothing < 0 || dup2(nothing, STDIN_FILENO) < 0 ||
+    if (holderEnd < 0 || nothing < 0 || dup2(nothing, STDIN_FILENO) < 0 ||
         dup2(nothing, STDOUT_FILENO) < 0 || dup2(nothing, STDERR_FILENO) < 0 ||
-        dup2(channel, channel::Descriptor) < 0) {
+        dup2(holderEnd, channel::Descriptor) < 0) {
         _exit(127);
     }
     // Nothing else this program holds open reaches the holder.
     close_range(channel::Descriptor + 1, ~0U, 0);
     execv(program, arguments);
     _exit(127);
+}
+
+// Ends the holder `child`, which answered `status` instead of saying the password is on: it must
+// not put the password up later. Says why it failed, in a sentence.
+std::string endFailed(pid_t child, int status, const std::string& program)
+{
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    if (status == static_cast<int>(channel::Status::NoClipboard)) {
+        return "no X11 clipboard could be reached: the X server named by DISPLAY did not answer, "
+               "or QT_QPA_PLATFORM names a platform other than xcb";
+    }
+    return "the clipboard holder (" + program + ") failed; is DISPLAY's X server reachable?";
 }
 
 } // namespace
@@ -134,17 +147,7 @@ bool HolderLauncher::launch(std::u32string_view password, int seconds)
     if (status == static_cast<int>(channel::Status::OnClipboard)) {
         return true;
     }
-    // A holder that did not say so must not put the password up later.
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    if (status == static_cast<int>(channel::Status::NoClipboard)) {
-        m_problem = "no X11 clipboard could be reached: the X server named by DISPLAY did not "
-                    "answer, or QT_QPA_PLATFORM names a platform other than xcb";
-    } else {
-        m_problem = "the clipboard holder (" + m_program +
-                    ") failed; is DISPLAY's X server "
-                    "reachable?";
-    }
+    m_problem = endFailed(child, status, m_program);
     return false;
 }
 

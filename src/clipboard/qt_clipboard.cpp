@@ -11,7 +11,6 @@
 #include <QTimer>
 
 #include <cstdint>
-#include <functional>
 #include <utility>
 
 namespace tessivo::clipboard {
@@ -43,6 +42,11 @@ bool platformTracksOwnership()
 }
 
 bool onWaylandPlatform() { return QGuiApplication::platformName().startsWith(u"wayland"); }
+
+bool owns(const QClipboard& clipboard, QClipboard::Mode mode)
+{
+    return mode == QClipboard::Clipboard ? clipboard.ownsClipboard() : clipboard.ownsSelection();
+}
 
 void forget(QString& secret)
 {
@@ -101,38 +105,12 @@ bool markedSecret(const QMimeData& data)
 #endif
 }
 
-// Notices another program reading this program's X11 clipboard or selection.
-class SelectionReads final : public QAbstractNativeEventFilter {
-public:
-    explicit SelectionReads(QTimer& quiet)
-        : m_quiet(quiet)
-    {
-        QCoreApplication::instance()->installNativeEventFilter(this);
-    }
-    Q_DISABLE_COPY_MOVE(SelectionReads)
-    ~SelectionReads() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
-
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) override
-    {
-        // The X11 core protocol's SelectionRequest; the top bit only tells a sent event.
-        constexpr std::uint8_t SelectionRequest = 30;
-        if (eventType == "xcb_generic_event_t" &&
-            (*static_cast<const std::uint8_t*>(message) & 0x7fU) == SelectionRequest) {
-            m_quiet.start();
-        }
-        return false; // Qt still answers it
-    }
-
-private:
-    QTimer& m_quiet;
-};
-
 // Other programs' answers to what this program last did to each board, waited for in an event
 // loop of its own. Clipboard managers fetch a new content up to half a second late (some poll),
 // and refill an emptied clipboard about as late; xfce4-clipman refills the selection later than
 // the clipboard. A read is followed by more (the formats, then the text), so only a short quiet
 // after one counts as read.
-class Answers final {
+class Answers final : public QAbstractNativeEventFilter {
 public:
     // `answered`: boards nobody needs to answer; `filled`: those a read answers.
     Answers(const std::array<bool, 2>& answered, const std::array<bool, 2>& filled)
@@ -152,17 +130,28 @@ public:
         // Only another program taking it over counts: emptying it was this program's own doing.
         QClipboard* clipboard = QGuiApplication::clipboard();
         QObject::connect(clipboard, &QClipboard::changed, &m_loop, [this, clipboard](auto mode) {
-            const bool owned = mode == QClipboard::Clipboard ? clipboard->ownsClipboard()
-                                                             : clipboard->ownsSelection();
             const QMimeData* data = clipboard->mimeData(mode);
-            if (mode != QClipboard::FindBuffer && !owned && data != nullptr &&
+            if (mode != QClipboard::FindBuffer && !owns(*clipboard, mode) && data != nullptr &&
                 !data->formats().isEmpty()) {
                 answer(boardOf(mode));
             }
         });
+        QCoreApplication::instance()->installNativeEventFilter(this);
     }
     Q_DISABLE_COPY_MOVE(Answers)
-    ~Answers() = default;
+    ~Answers() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+
+    // Another program reading this program's X11 clipboard or selection.
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) override
+    {
+        // The X11 core protocol's SelectionRequest; the top bit only tells a sent event.
+        constexpr std::uint8_t SelectionRequest = 30;
+        if (eventType == "xcb_generic_event_t" &&
+            (*static_cast<const std::uint8_t*>(message) & 0x7fU) == SelectionRequest) {
+            read();
+        }
+        return false; // Qt still answers it
+    }
 
     // Another program took the board over, or refilled it.
     void answer(Board board)
@@ -188,7 +177,6 @@ public:
 private:
     QEventLoop m_loop;
     QTimer m_quiet;
-    const SelectionReads m_reads{m_quiet};
     std::array<bool, 2> m_answered;
     std::array<bool, 2> m_filled;
 };
@@ -211,23 +199,18 @@ bool qtHolds(const QString& password, Board board, QString& held)
     }
     // A part counts only while it is ours: selecting or copying some of the shown password
     // leaves just that part, but another program's text may be a part of it by chance.
-    const bool owned =
-        board == Board::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
-    return (owned || !platformTracksOwnership()) && password.contains(held);
+    return (owns(*clipboard, toQt(board)) || !platformTracksOwnership()) && password.contains(held);
 }
 
 // What Wayland clients would paste now. This program may be the one serving it (through the
 // bridge, or natively), so its own events go on while it waits.
-QString waylandText(WaylandClipboard& wayland, Board board, bool* secret = nullptr)
+ClipboardText waylandText(WaylandClipboard& wayland, Board board)
 {
     constexpr int MostMs = 1000;
     WaylandClipboard::Content content = wayland.read(
         board, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }, MostMs);
-    const QString text = QString::fromUtf8(content.text);
+    ClipboardText text{QString::fromUtf8(content.text).toStdU32String(), content.secret};
     derivation::Wipe(content.text);
-    if (secret != nullptr) {
-        *secret = content.secret;
-    }
     return text;
 }
 
@@ -264,8 +247,8 @@ struct QtClipboard::WaylandSide {
 
     QObject context; // news on their way to Qt's thread go with it
     std::unique_ptr<WaylandClipboard> clipboard;
-    std::function<void(Board, bool filled)> changed;
-    std::function<void()> read;
+    Answers* listening = nullptr; // while `wait` waits
+
     // The password just put on the X11 clipboard, until the bridge has offered it to Wayland
     // clients.
     QString unmarked;
@@ -280,13 +263,14 @@ QtClipboard::WaylandSide::WaylandSide()
     if (clipboard == nullptr) {
         return;
     }
+    // The same answers as from X11 clients: a history refilling or taking over, or reading.
     clipboard->onChanged = [this](Board board, bool filled) {
         QMetaObject::invokeMethod(
             &context,
             [this, board, filled] {
                 offerMarked(board, filled);
-                if (changed) {
-                    changed(board, filled);
+                if (listening != nullptr && filled) {
+                    listening->answer(board);
                 }
             },
             Qt::QueuedConnection);
@@ -295,8 +279,8 @@ QtClipboard::WaylandSide::WaylandSide()
         QMetaObject::invokeMethod(
             &context,
             [this] {
-                if (read) {
-                    read();
+                if (listening != nullptr) {
+                    listening->read();
                 }
             },
             Qt::QueuedConnection);
@@ -355,16 +339,16 @@ void QtClipboard::setText(const Text& text)
 
 bool QtClipboard::holds(const Text& text, Board board) const
 {
-    const QString password = QString::fromStdU32String(text);
     QString held;
-    const bool qtSide = qtHolds(password, board, held);
+    const bool qtSide = qtHolds(QString::fromStdU32String(text), board, held);
     bool& waylandHolds = m_waylandHeld.at(IndexOf(board));
     waylandHolds = false;
     if (WaylandClipboard* wayland = waylandBoard(board); wayland != nullptr) {
         // The same rules for what Wayland clients paste; a part is ours when it is what the
         // side this program owns holds.
-        const QString pasted = waylandText(*wayland, board);
-        waylandHolds = !pasted.isEmpty() && (pasted == password || (qtSide && pasted == held));
+        const Text pasted = waylandText(*wayland, board).text;
+        waylandHolds =
+            !pasted.empty() && (pasted == text || (qtSide && pasted == held.toStdU32String()));
     }
     return qtSide || waylandHolds;
 }
@@ -380,12 +364,8 @@ ClipboardText QtClipboard::text(Board board) const
         return {data->text().toStdU32String(), markedSecret(*data)};
     }
     // Natively Qt sees no clipboard while none of its windows has the keyboard.
-    if (WaylandClipboard* wayland = waylandBoard(board); wayland != nullptr) {
-        bool secret = false;
-        const QString pasted = waylandText(*wayland, board, &secret);
-        return {pasted.toStdU32String(), secret};
-    }
-    return {};
+    WaylandClipboard* wayland = waylandBoard(board);
+    return wayland != nullptr ? waylandText(*wayland, board) : ClipboardText{};
 }
 
 void QtClipboard::putBack(const ClipboardText& content, Board board)
@@ -438,18 +418,10 @@ void QtClipboard::wait()
     }
     Answers answers({touched[0] == Touch::None, touched[1] == Touch::None},
                     {touched[0] == Touch::Filled, touched[1] == Touch::Filled});
-    // The same answers from Wayland clients: a history refilling or taking over, or reading.
-    WaylandSide& side = wayland();
-    side.changed = [&answers](Board board, bool filled) {
-        if (filled) {
-            answers.answer(board);
-        }
-    };
-    side.read = [&answers] { answers.read(); };
     constexpr int MostMs = 1000;
+    wayland().listening = &answers;
     answers.wait(MostMs);
-    side.changed = nullptr;
-    side.read = nullptr;
+    wayland().listening = nullptr;
 }
 
 void QtClipboard::copySecret(const QString& text)
@@ -473,6 +445,24 @@ void QtClipboard::remarkPartOf(const QString& shown, QClipboard::Mode mode)
         return;
     }
     clipboard->setMimeData(secretText(held->text()).release(), mode);
+}
+
+void ChoosePlatform(PlatformUse use)
+{
+    // Where an X server answers (DISPLAY is set), X11 is the platform: there the window
+    // manager draws the title bar from the window's hints, without a maximise box, and the
+    // clipboard rules are those of X11, with the Wayland side reached through data-control
+    // (`WaylandSide`). Weston offers no data-control, and its own clipboard keeps
+    // serving Wayland clients the password, unmarked, after END has emptied the X side: there
+    // the windows run natively, where Qt offers the mark and empties the Wayland clipboard
+    // itself. A platform the user picked is left alone.
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsEmpty("DISPLAY")) {
+        return;
+    }
+    const bool weston = use == PlatformUse::Windows &&
+                        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                        WaylandClipboard::isWestonSession();
+    qputenv("QT_QPA_PLATFORM", weston ? "wayland;xcb" : "xcb;wayland");
 }
 
 } // namespace tessivo::clipboard

@@ -13,6 +13,15 @@ namespace tessivo::clipboard {
 
 class WaylandClipboard;
 
+// What the program needs of its platform: windows, or a clipboard without one.
+enum class PlatformUse { Windows, WindowlessClipboard };
+
+// Runs Tessivo on X11 (XWayland under a Wayland compositor) whenever an X server is there and
+// the user has not picked a platform, except the windows under Weston, which run natively
+// there (see qt_clipboard.cpp). Only X11 lets a program without a window own the clipboard.
+// Call before the application exists.
+void ChoosePlatform(PlatformUse use = PlatformUse::Windows);
+
 // The process's clipboard: the system clipboard and the X11 selection, each operation as
 // `Clipboard` documents it. It needs a running Qt application but no window, so a process
 // without one holds and clears a password just the same. In a Wayland session whose compositor

@@ -153,27 +153,30 @@ constexpr zwlr_data_control_device_v1_listener DeviceListener = {
 constexpr zwlr_data_control_source_v1_listener SourceListener = {&Listeners::send,
                                                                  &Listeners::cancelled};
 
-} // namespace
-
-WaylandClipboard::Session WaylandClipboard::probe()
+// The best of the names `offer` gives its text by, or none (`TextFormats.end()`).
+auto textFormatOf(const WaylandClipboard::Offer& offer)
 {
-    Session session;
-    wl_display* display = wl_display_connect(nullptr);
-    if (display == nullptr) {
-        return session;
-    }
-    session.present = true;
-    WaylandClipboard probing;
-    probing.m_display = display;
-    probing.m_registry = wl_display_get_registry(display);
-    wl_registry_add_listener(probing.m_registry, &RegistryListener, &probing);
-    wl_display_roundtrip(display);
-    session.dataControl = probing.m_manager != nullptr;
-    session.weston = probing.m_weston;
-    return session; // `probing` lets go of the connection
+    return std::find_if(TextFormats.begin(), TextFormats.end(),
+                        [&offer](std::string_view name) { return offer.offers(name); });
 }
 
-std::unique_ptr<WaylandClipboard> WaylandClipboard::connect()
+// Appends what `fd` holds now to `into`, while that stays below MostBytes; true once the writer
+// has finished, or failed.
+bool drain(int fd, std::string& into)
+{
+    std::array<char, 4096> buffer{};
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer.data(), buffer.size())) > 0 && into.size() < MostBytes) {
+        into.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    const bool done = got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR);
+    derivation::Wipe(std::span<char>(buffer));
+    return done;
+}
+
+} // namespace
+
+std::unique_ptr<WaylandClipboard> WaylandClipboard::open()
 {
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) {
@@ -183,7 +186,20 @@ std::unique_ptr<WaylandClipboard> WaylandClipboard::connect()
     clipboard->m_display = display;
     clipboard->m_registry = wl_display_get_registry(display);
     wl_registry_add_listener(clipboard->m_registry, &RegistryListener, clipboard.get());
-    if (wl_display_roundtrip(display) < 0 || clipboard->m_manager == nullptr ||
+    clipboard->m_answered = wl_display_roundtrip(display) >= 0;
+    return clipboard;
+}
+
+bool WaylandClipboard::isWestonSession()
+{
+    const std::unique_ptr<WaylandClipboard> probing = open();
+    return probing != nullptr && probing->m_weston; // `probing` lets go of the connection
+}
+
+std::unique_ptr<WaylandClipboard> WaylandClipboard::connect()
+{
+    std::unique_ptr<WaylandClipboard> clipboard = open();
+    if (clipboard == nullptr || !clipboard->m_answered || clipboard->m_manager == nullptr ||
         clipboard->m_seat == nullptr) {
         return nullptr;
     }
@@ -191,7 +207,8 @@ std::unique_ptr<WaylandClipboard> WaylandClipboard::connect()
         zwlr_data_control_manager_v1_get_data_device(clipboard->m_manager, clipboard->m_seat);
     zwlr_data_control_device_v1_add_listener(clipboard->m_device, &DeviceListener, clipboard.get());
     // The boards' content as it is now.
-    if (wl_display_roundtrip(display) < 0 || ::pipe2(clipboard->m_wake, O_CLOEXEC) != 0) {
+    if (wl_display_roundtrip(clipboard->m_display) < 0 ||
+        ::pipe2(clipboard->m_wake, O_CLOEXEC) != 0) {
         return nullptr;
     }
     clipboard->m_thread = std::thread([raw = clipboard.get()] { raw->serve(); });
@@ -306,93 +323,73 @@ void WaylandClipboard::dropSource(Source& source)
 
 WaylandClipboard::Content WaylandClipboard::read(Board board, const Pump& pump, int timeoutMs)
 {
+    std::unique_lock locked(m_lock);
     // Kept while reading, even if the board changes meanwhile; let go with the lock held, as
     // the thread may be handling the compositor's news.
-    std::shared_ptr<Offer> offer;
-    struct Release {
-        std::mutex& lock;
-        std::shared_ptr<Offer>& offer;
-        Release(std::mutex& held, std::shared_ptr<Offer>& kept)
-            : lock(held)
-            , offer(kept)
-        {
-        }
-        Release(const Release&) = delete;
-        Release& operator=(const Release&) = delete;
-        Release(Release&&) = delete;
-        Release& operator=(Release&&) = delete;
-        ~Release()
-        {
-            const std::lock_guard locked(lock);
-            offer.reset();
-        }
-    } const release{m_lock, offer};
-    std::unique_lock locked(m_lock);
-    offer = m_current[IndexOf(board)];
-    if (offer == nullptr) {
-        return {};
+    const std::shared_ptr<Offer> offer = m_current[IndexOf(board)];
+    if (offer != nullptr && offer->own) {
+        return ownContent(board); // no need to ask itself
     }
-    if (offer->own) {
-        // Served by this program: no need to ask itself.
-        for (auto it = m_sources.rbegin(); it != m_sources.rend(); ++it) {
-            if ((*it)->board == board) {
-                return (*it)->content;
-            }
-        }
-    }
-    const auto format =
-        std::find_if(TextFormats.begin(), TextFormats.end(),
-                     [&offer](std::string_view name) { return offer->offers(name); });
+    const auto format = offer == nullptr ? TextFormats.end() : textFormatOf(*offer);
     if (format == TextFormats.end()) {
         return {};
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    // Reads one format of the offer; false when its program did not answer in time.
     locked.unlock();
-    const auto receive = [this, &offer, &pump, deadline](std::string_view name, std::string& into) {
-        int ends[2] = {-1, -1};
-        if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
-            return false;
+    Content content = receiveText(*offer, *format, pump, timeoutMs);
+    locked.lock();
+    return content;
+}
+
+WaylandClipboard::Content WaylandClipboard::ownContent(Board board) const
+{
+    for (auto it = m_sources.rbegin(); it != m_sources.rend(); ++it) {
+        if ((*it)->board == board) {
+            return (*it)->content;
         }
-        {
-            const std::lock_guard sending(m_lock);
-            zwlr_data_control_offer_v1_receive(offer->offer, std::string(name).c_str(), ends[1]);
-            wl_display_flush(m_display);
-        }
-        ::close(ends[1]);
-        char buffer[4096];
-        bool done = false;
-        while (!done && std::chrono::steady_clock::now() < deadline) {
-            fd_io::WaitReadable(ends[0], 10);
-            for (;;) {
-                const ssize_t got = ::read(ends[0], buffer, sizeof buffer);
-                if (got > 0 && into.size() < MostBytes) {
-                    into.append(buffer, static_cast<std::size_t>(got));
-                    continue;
-                }
-                done = got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR);
-                break;
-            }
-            derivation::Wipe(std::span<char>(buffer));
-            if (!done && pump) {
-                pump();
-            }
-        }
-        ::close(ends[0]);
-        return done;
-    };
-    const std::string_view chosen = *format;
+    }
+    return {};
+}
+
+WaylandClipboard::Content WaylandClipboard::receiveText(const Offer& offer, std::string_view format,
+                                                        const Pump& pump, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     Content content;
-    if (!receive(chosen, content.text) || content.text.size() >= MostBytes) {
+    if (!receive(offer, format, content.text, pump, deadline) || content.text.size() >= MostBytes) {
         derivation::Wipe(content.text);
         return {};
     }
-    if (offer->offers(SecretMarkFormat)) {
+    if (offer.offers(SecretMarkFormat)) {
         std::string mark;
-        receive(SecretMarkFormat, mark);
+        receive(offer, SecretMarkFormat, mark, pump, deadline);
         content.secret = mark == SecretMarkValue;
     }
     return content;
+}
+
+bool WaylandClipboard::receive(const Offer& offer, std::string_view format, std::string& into,
+                               const Pump& pump, std::chrono::steady_clock::time_point deadline)
+{
+    int ends[2] = {-1, -1};
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return false;
+    }
+    {
+        const std::lock_guard sending(m_lock);
+        zwlr_data_control_offer_v1_receive(offer.offer, std::string(format).c_str(), ends[1]);
+        wl_display_flush(m_display);
+    }
+    ::close(ends[1]);
+    bool done = false;
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+        fd_io::WaitReadable(ends[0], 10);
+        done = drain(ends[0], into);
+        if (!done && pump) {
+            pump();
+        }
+    }
+    ::close(ends[0]);
+    return done;
 }
 
 void WaylandClipboard::set(Board board, const Content& content)

@@ -2,10 +2,12 @@
 
 #include "clipboard.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -40,14 +42,9 @@ public:
     // offers no data-control.
     static std::unique_ptr<WaylandClipboard> connect();
 
-    // Whether a Wayland session answers, whether its compositor offers data-control, and
-    // whether it is Weston. Asked before any toolkit starts.
-    struct Session {
-        bool present = false;
-        bool dataControl = false;
-        bool weston = false;
-    };
-    static Session probe();
+    // Whether a Wayland session answers and its compositor is Weston. Asked before any toolkit
+    // starts.
+    static bool isWestonSession();
 
     WaylandClipboard(const WaylandClipboard&) = delete;
     WaylandClipboard& operator=(const WaylandClipboard&) = delete;
@@ -80,7 +77,19 @@ public:
 
 private:
     WaylandClipboard() = default;
+    // A connection to the session's compositor, what its registry offers heard; nullptr without
+    // a session.
+    static std::unique_ptr<WaylandClipboard> open();
     void handleSelection(Board board, zwlr_data_control_offer_v1* offer);
+    // What this program serves on the board itself. Call with the lock held.
+    [[nodiscard]] Content ownContent(Board board) const;
+    // The text of `offer` in `format`, and its mark, each read waiting until `timeoutMs` from now.
+    [[nodiscard]] Content receiveText(const Offer& offer, std::string_view format, const Pump& pump,
+                                      int timeoutMs);
+    // Reads one format of `offer` into `into`, running `pump` while it waits; false when its
+    // program did not answer by `deadline`.
+    bool receive(const Offer& offer, std::string_view format, std::string& into, const Pump& pump,
+                 std::chrono::steady_clock::time_point deadline);
     void dropSource(Source& source);
     void serve();
     friend struct Listeners;
@@ -100,6 +109,7 @@ private:
     std::vector<std::unique_ptr<Source>> m_sources; // what this program serves
     int m_ownChanges[2] = {0, 0}; // changes this program made that the compositor has yet to tell
     bool m_weston = false;        // the compositor offers Weston's own interfaces
+    bool m_answered = false;      // the registry answered
 };
 
 } // namespace tessivo::clipboard

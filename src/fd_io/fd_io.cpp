@@ -4,22 +4,19 @@
 #include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tessivo::fd_io {
 
 bool WriteAll(int fd, std::string_view bytes)
 {
-    // A socket is written with send, the one call that can be told not to raise SIGPIPE; any
-    // other descriptor refuses it, and is written with write.
-    bool socket = true;
+    // A socket is written with send, the one call that can be told not to raise SIGPIPE.
+    struct stat status {};
+    const bool socket = fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode);
     while (!bytes.empty()) {
         const ssize_t written = socket ? ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL)
                                        : ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && socket && errno == ENOTSOCK) {
-            socket = false;
-            continue;
-        }
         if (written < 0 && errno == EINTR) {
             continue;
         }
@@ -50,15 +47,9 @@ bool ReadToEnd(int fd, std::string& into, std::size_t most, int timeoutMs)
         const std::size_t held = into.size();
         into.resize(held + Chunk);
         const ssize_t got = ::read(fd, into.data() + held, Chunk);
-        into.resize(held + (got > 0 ? static_cast<std::size_t>(got) : 0));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
+        into.resize(held + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+        if (got == 0 || into.size() > most || (got < 0 && errno != EINTR)) {
             return got == 0;
-        }
-        if (into.size() > most) {
-            return false;
         }
     }
     return false;

@@ -99,7 +99,6 @@ Form1Window::Form1Window(forms::QtForms& forms, forms::MessageService& messages,
                          clipboard::QtClipboard& clipboard, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
-    , m_clipboard(clipboard)
     , m_runtime(*this, forms, messages)
     , m_form(m_runtime, clipboard)
 {
@@ -112,7 +111,7 @@ Form1Window::Form1Window(forms::QtForms& forms, forms::MessageService& messages,
     client->setFixedSize(forms::sizeFromTwips(6495, 1605));
     setColour(*client, QPalette::Window, FormBackground);
     setCentralWidget(client);
-    buildControls(*client);
+    buildControls(*client, clipboard);
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -123,7 +122,7 @@ Form1Window::Form1Window(forms::QtForms& forms, forms::MessageService& messages,
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screenArea));
 }
 
-void Form1Window::buildControls(QWidget& client)
+void Form1Window::buildControls(QWidget& client, clipboard::QtClipboard& clipboard)
 {
     for (const LabelDefinition& definition : Labels) {
         const QString caption = QString::fromUtf16(definition.caption);
@@ -189,7 +188,7 @@ void Form1Window::buildControls(QWidget& client)
     }
 
     auto* password = place<PasswordBox>(client, "LabPassword", rectFromTwips(4200, 480, 2175, 375),
-                                        QStringLiteral("Password"), m_clipboard);
+                                        QStringLiteral("Password"), clipboard);
     password->setDefinedFont(formFont(LargePoints));
     password->setAlignment(Qt::AlignCenter);
     setColour(*password, QPalette::Text, PasswordText);

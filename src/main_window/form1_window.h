@@ -30,10 +30,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildControls(QWidget& client);
+    void buildControls(QWidget& client, clipboard::QtClipboard& clipboard);
     void buildMenus();
 
-    clipboard::QtClipboard& m_clipboard;
     forms::QtFormRuntime m_runtime;
     Form1 m_form;
 };

@@ -1,12 +1,10 @@
 #pragma once
 
+#include "qt_clipboard.h"
+
 #include <QClipboard>
 #include <QFont>
 #include <QLineEdit>
-
-namespace tessivo::clipboard {
-class QtClipboard;
-}
 
 namespace tessivo::main_window {
 
