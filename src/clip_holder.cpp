@@ -5,17 +5,12 @@
 #include "holder_channel.h"
 #include "password_clipboard.h"
 #include "qt_clipboard.h"
+#include "quit_signals.h"
 #include "secret.h"
 
 #include <QGuiApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <array>
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <memory>
 #include <optional>
 #include <string>
 #include <sys/socket.h>
@@ -48,18 +43,6 @@ std::optional<channel::Request> receiveRequest()
     return channel::Decode(message);
 }
 
-// Signals that end the holder early end it as the time would: the password is taken back. The
-// handler reaches nothing but this pipe's writing end.
-int g_signalled = -1;
-
-void onSignal(int /*signal*/)
-{
-    const int saved = errno;
-    const char byte = 0;
-    (void)write(g_signalled, &byte, 1);
-    errno = saved;
-}
-
 // Holds a password on the clipboard for its time, then takes it back as END does, unless a
 // newer holder takes over first.
 class Holder {
@@ -71,6 +54,7 @@ public:
     {
         m_timer.setSingleShot(true);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { end(); });
+        QObject::connect(&m_signals, &forms::QuitSignals::requested, [this] { end(); });
     }
     Q_DISABLE_COPY_MOVE(Holder)
     ~Holder() { derivation::Wipe(m_password); }
@@ -78,7 +62,6 @@ public:
     // Puts the password on. False when it could not.
     bool start()
     {
-        catchSignals();
         Predecessor predecessor(m_rules);
         m_clipboard.setText(m_password);
         if (!holding()) {
@@ -107,7 +90,7 @@ private:
     void end()
     {
         if (m_ending) {
-            return; // a signal while the clipboard managers are waited for
+            return;
         }
         m_ending = true;
         m_successors.stop();
@@ -119,26 +102,6 @@ private:
         QCoreApplication::exit(0);
     }
 
-    void catchSignals()
-    {
-        std::array<int, 2> ends{};
-        if (pipe2(ends.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
-            return;
-        }
-        g_signalled = ends[1];
-        m_signalled = std::make_unique<QSocketNotifier>(ends[0], QSocketNotifier::Read);
-        QObject::connect(m_signalled.get(), &QSocketNotifier::activated, [this] {
-            m_signalled->setEnabled(false);
-            end();
-        });
-        struct sigaction action {};
-        action.sa_handler = &onSignal;
-        sigemptyset(&action.sa_mask);
-        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-            sigaction(signal, &action, nullptr);
-        }
-    }
-
     clipboard::QtClipboard& m_clipboard;
     PasswordClipboard m_rules{m_clipboard, PasswordClipboard::Reach::ClipboardOnly};
     Text m_password;
@@ -146,7 +109,8 @@ private:
     QTimer m_timer;
     bool m_ending = false;
     Successors m_successors{[this] { return holding(); }, m_rules, [this] { replaced(); }};
-    std::unique_ptr<QSocketNotifier> m_signalled;
+    // A signal ends the holder as its time would: the password taken back.
+    forms::QuitSignals m_signals;
 };
 
 } // namespace

@@ -8,9 +8,12 @@
 #include "qt_application.h"
 #include "qt_clipboard.h"
 #include "qt_forms.h"
+#include "quit_signals.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -51,6 +54,9 @@ bool answeredWithoutWindow(int argc, char* argv[])
 int main(int argc, char* argv[])
 {
     tessivo::derivation::HardenProcess("tessivo");
+    // Any program may ask for what this one serves on the clipboard and hang up: a write into
+    // its pipe then fails for that reader alone instead of ending this program.
+    std::signal(SIGPIPE, SIG_IGN);
     // Not in the help: only tessivo-cli starts it, and hands it the password on a channel.
     if (argc > 1 && std::strcmp(argv[1], tessivo::clipboard::channel::Option) == 0) {
         return tessivo::clip_holder::Run(argc, argv);
@@ -75,6 +81,13 @@ int main(int argc, char* argv[])
     });
     QObject::connect(&forms, &tessivo::forms::QtForms::ended, &application,
                      [] { QCoreApplication::exit(0); });
+    // A logout, Ctrl+C, a closed terminal or a session manager's quit end the program the way
+    // the close box does, the password taken back first.
+    tessivo::forms::QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &tessivo::forms::QuitSignals::requested, &forms,
+                     &tessivo::forms::QtForms::unloadAll);
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &forms,
+                     [&forms](QSessionManager& /*manager*/) { forms.unloadAll(); });
 
     forms.show(tessivo::forms::Form1Name.name);
     return QApplication::exec();

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <vector>
 
 namespace tessivo::forms {
 
@@ -61,6 +62,19 @@ void QtForms::unload(std::string_view form)
         QWidget* window = e.window;
         window->close();
         forget(window);
+    }
+}
+
+void QtForms::unloadAll()
+{
+    std::vector<std::string> names;
+    for (const auto& [name, form] : m_forms) {
+        if (form.window != nullptr) {
+            names.push_back(name);
+        }
+    }
+    for (const auto& name : names) {
+        unload(name);
     }
 }
 

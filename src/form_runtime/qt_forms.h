@@ -29,6 +29,8 @@ public:
     void show(std::string_view form);
     void hide(std::string_view form);
     void unload(std::string_view form);
+    // Unloads every loaded form in turn, each through its unload handler: the program ends.
+    void unloadAll();
     void end();
 
     // The loaded window of `form`, or nullptr.
