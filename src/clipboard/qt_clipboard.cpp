@@ -259,12 +259,9 @@ QtClipboard::WaylandSide::WaylandSide()
     if (!platformTracksOwnership() || qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         return;
     }
-    clipboard = WaylandClipboard::connect();
-    if (clipboard == nullptr) {
-        return;
-    }
     // The same answers as from X11 clients: a history refilling or taking over, or reading.
-    clipboard->onChanged = [this](Board board, bool filled) {
+    WaylandClipboard::Events events;
+    events.changed = [this](Board board, bool filled) {
         QMetaObject::invokeMethod(
             &context,
             [this, board, filled] {
@@ -275,7 +272,7 @@ QtClipboard::WaylandSide::WaylandSide()
             },
             Qt::QueuedConnection);
     };
-    clipboard->onRead = [this](Board /*board*/) {
+    events.read = [this](Board /*board*/) {
         QMetaObject::invokeMethod(
             &context,
             [this] {
@@ -285,6 +282,7 @@ QtClipboard::WaylandSide::WaylandSide()
             },
             Qt::QueuedConnection);
     };
+    clipboard = WaylandClipboard::connect(std::move(events));
 }
 
 void QtClipboard::WaylandSide::offerMarked(Board board, bool filled)

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <poll.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -23,8 +24,19 @@ constexpr std::array<std::string_view, 5> TextFormats = {"text/plain;charset=utf
                                                          "text/plain", "TEXT", "STRING"};
 // Larger texts are not a password, nor a part of one.
 constexpr std::size_t MostBytes = 1 << 20;
+// How long a reader may take to read what it asked for.
+constexpr auto WriteTime = std::chrono::seconds(2);
 
 } // namespace
+
+// What a reader asked for, written by the thread outside the lock, a piece whenever the reader
+// takes more, until its time is up: a reader that stops reading or hangs up costs only itself.
+struct WaylandClipboard::Write {
+    int fd = -1;
+    std::string bytes;
+    std::size_t done = 0;
+    std::chrono::steady_clock::time_point deadline;
+};
 
 struct WaylandClipboard::Offer {
     zwlr_data_control_offer_v1* offer = nullptr;
@@ -125,16 +137,17 @@ struct Listeners {
                      int32_t fd)
     {
         auto* source = static_cast<WaylandClipboard::Source*>(data);
-        // A reader that stops reading must not stop this program.
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        if (format == SecretMarkFormat) {
-            fd_io::WriteAll(fd, source->content.secret ? SecretMarkValue : std::string_view());
-        } else {
-            fd_io::WriteAll(fd, source->content.text);
-        }
-        ::close(fd);
-        if (source->owner->onRead) {
-            source->owner->onRead(source->board);
+        WaylandClipboard& owner = *source->owner;
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        const WaylandClipboard::Content& content = source->content;
+        owner.m_writes.push_back(
+            {fd,
+             format == SecretMarkFormat
+                 ? std::string(content.secret ? SecretMarkValue : std::string_view())
+                 : content.text,
+             0, std::chrono::steady_clock::now() + WriteTime});
+        if (owner.m_events.read) {
+            owner.m_events.read(source->board);
         }
     }
     static void cancelled(void* data, zwlr_data_control_source_v1* /*source*/)
@@ -158,6 +171,27 @@ auto textFormatOf(const WaylandClipboard::Offer& offer)
 {
     return std::find_if(TextFormats.begin(), TextFormats.end(),
                         [&offer](std::string_view name) { return offer.offers(name); });
+}
+
+// Writes what `write`'s reader takes now; true once it is over (all written, the reader gone,
+// or its time up), its descriptor closed and its bytes wiped.
+bool writeSome(WaylandClipboard::Write& write)
+{
+    while (write.done < write.bytes.size()) {
+        const ssize_t put =
+            ::write(write.fd, write.bytes.data() + write.done, write.bytes.size() - write.done);
+        if (put > 0) {
+            write.done += static_cast<std::size_t>(put);
+        } else if (put < 0 && errno == EAGAIN &&
+                   std::chrono::steady_clock::now() < write.deadline) {
+            return false;
+        } else if (put >= 0 || errno != EINTR) {
+            break;
+        }
+    }
+    ::close(write.fd);
+    derivation::Wipe(write.bytes);
+    return true;
 }
 
 // Appends what `fd` holds now to `into`, while that stays below MostBytes; true once the writer
@@ -196,13 +230,14 @@ bool WaylandClipboard::isWestonSession()
     return probing != nullptr && probing->m_weston; // `probing` lets go of the connection
 }
 
-std::unique_ptr<WaylandClipboard> WaylandClipboard::connect()
+std::unique_ptr<WaylandClipboard> WaylandClipboard::connect(Events events)
 {
     std::unique_ptr<WaylandClipboard> clipboard = open();
     if (clipboard == nullptr || !clipboard->m_answered || clipboard->m_manager == nullptr ||
         clipboard->m_seat == nullptr) {
         return nullptr;
     }
+    clipboard->m_events = std::move(events);
     clipboard->m_device =
         zwlr_data_control_manager_v1_get_data_device(clipboard->m_manager, clipboard->m_seat);
     zwlr_data_control_device_v1_add_listener(clipboard->m_device, &DeviceListener, clipboard.get());
@@ -217,34 +252,59 @@ std::unique_ptr<WaylandClipboard> WaylandClipboard::connect()
 
 void WaylandClipboard::serve()
 {
+    std::vector<Write> writing; // outside the lock
     for (;;) {
         {
             const std::lock_guard locked(m_lock);
             while (wl_display_prepare_read(m_display) != 0) {
                 wl_display_dispatch_pending(m_display);
             }
+            std::move(m_writes.begin(), m_writes.end(), std::back_inserter(writing));
+            m_writes.clear();
         }
         wl_display_flush(m_display);
-        std::array<pollfd, 2> ready{
-            {{wl_display_get_fd(m_display), POLLIN, 0}, {m_wake[0], POLLIN, 0}}};
-        if (::poll(ready.data(), ready.size(), -1) < 0 && errno != EINTR) {
-            wl_display_cancel_read(m_display);
-            return;
-        }
-        if ((ready[1].revents & (POLLIN | POLLHUP)) != 0) {
-            wl_display_cancel_read(m_display);
-            return;
-        }
-        if ((ready[0].revents & POLLIN) != 0) {
-            if (wl_display_read_events(m_display) < 0) {
-                return; // the compositor is gone
-            }
-        } else {
-            wl_display_cancel_read(m_display);
+        if (!waitForNews(writing)) {
+            break;
         }
         const std::lock_guard locked(m_lock);
         wl_display_dispatch_pending(m_display);
     }
+    for (Write& write : writing) {
+        write.deadline = {};
+        writeSome(write);
+    }
+}
+
+bool WaylandClipboard::waitForNews(std::vector<Write>& writing)
+{
+    for (auto write = writing.begin(); write != writing.end();) {
+        write = writeSome(*write) ? writing.erase(write) : write + 1;
+    }
+    std::vector<pollfd> ready{{wl_display_get_fd(m_display), POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+    auto soonest = std::chrono::steady_clock::time_point::max();
+    for (const Write& write : writing) {
+        ready.push_back({write.fd, POLLOUT, 0});
+        soonest = std::min(soonest, write.deadline);
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        soonest - std::chrono::steady_clock::now());
+    const int timeoutMs =
+        writing.empty() ? -1 : static_cast<int>(std::max<long>(left.count(), 0)) + 1;
+    if (::poll(ready.data(), ready.size(), timeoutMs) < 0 && errno != EINTR) {
+        wl_display_cancel_read(m_display);
+        return false;
+    }
+    if ((ready[1].revents & (POLLIN | POLLHUP)) != 0) {
+        wl_display_cancel_read(m_display);
+        return false;
+    }
+    if ((ready[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+        wl_display_cancel_read(m_display);
+    } else if (wl_display_read_events(m_display) < 0) {
+        m_lost = true; // the compositor has gone: from now on every board answers at once
+        return false;
+    }
+    return true;
 }
 
 WaylandClipboard::~WaylandClipboard()
@@ -258,6 +318,10 @@ WaylandClipboard::~WaylandClipboard()
         if (end >= 0) {
             ::close(end);
         }
+    }
+    for (Write& write : m_writes) {
+        write.deadline = {};
+        writeSome(write);
     }
     m_sources.clear();
     m_current[0].reset();
@@ -282,7 +346,7 @@ WaylandClipboard::~WaylandClipboard()
 
 bool WaylandClipboard::hasBoard(Board board) const
 {
-    return board == Board::Clipboard || m_managerVersion >= 2;
+    return !m_lost && (board == Board::Clipboard || m_managerVersion >= 2);
 }
 
 bool WaylandClipboard::offersSecretMark(Board board) const
@@ -311,8 +375,8 @@ void WaylandClipboard::handleSelection(Board board, zwlr_data_control_offer_v1* 
     }
     const bool filled = offer != nullptr;
     m_current[IndexOf(board)] = std::move(offer);
-    if (!ours && onChanged) {
-        onChanged(board, filled);
+    if (!ours && m_events.changed) {
+        m_events.changed(board, filled);
     }
 }
 
@@ -323,6 +387,9 @@ void WaylandClipboard::dropSource(Source& source)
 
 WaylandClipboard::Content WaylandClipboard::read(Board board, const Pump& pump, int timeoutMs)
 {
+    if (m_lost) {
+        return {};
+    }
     std::unique_lock locked(m_lock);
     // Kept while reading, even if the board changes meanwhile; let go with the lock held, as
     // the thread may be handling the compositor's news.
@@ -381,7 +448,7 @@ bool WaylandClipboard::receive(const Offer& offer, std::string_view format, std:
     }
     ::close(ends[1]);
     bool done = false;
-    while (!done && std::chrono::steady_clock::now() < deadline) {
+    while (!done && !m_lost && std::chrono::steady_clock::now() < deadline) {
         fd_io::WaitReadable(ends[0], 10);
         done = drain(ends[0], into);
         if (!done && pump) {

@@ -2,6 +2,7 @@
 
 #include "clipboard.h"
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -38,9 +39,18 @@ public:
     // waits for the program that serves the board.
     using Pump = std::function<void()>;
 
-    // The session's clipboard, or nullptr when there is no Wayland session or its compositor
-    // offers no data-control.
-    static std::unique_ptr<WaylandClipboard> connect();
+    // What other programs do to the boards, told on the clipboard's own thread with the
+    // clipboard locked: hand the news over, call nothing here. `changed`: another program
+    // replaced (`filled`) or emptied the board; `read`: another program asked for what this
+    // program serves on it.
+    struct Events {
+        std::function<void(Board, bool filled)> changed;
+        std::function<void(Board)> read;
+    };
+
+    // The session's clipboard, telling `events` from the start, or nullptr when there is no
+    // Wayland session or its compositor offers no data-control.
+    static std::unique_ptr<WaylandClipboard> connect(Events events);
 
     // Whether a Wayland session answers and its compositor is Weston. Asked before any toolkit
     // starts.
@@ -53,6 +63,7 @@ public:
     // What this program serves goes with it.
     ~WaylandClipboard();
 
+    // False for both boards once the compositor has gone: from then on nothing is there.
     [[nodiscard]] bool hasBoard(Board board) const;
     // Whether the board's content offers the secret mark.
     [[nodiscard]] bool offersSecretMark(Board board) const;
@@ -65,15 +76,9 @@ public:
     // Empties the board.
     void clear(Board board);
 
-    // Another program replaced (`filled`) or emptied the board. Both are called on the
-    // clipboard's own thread, with the clipboard locked: hand the news over, call nothing here.
-    // Set them before the first change they should hear of, and never again.
-    std::function<void(Board, bool filled)> onChanged;
-    // Another program asked for what this program serves on the board.
-    std::function<void(Board)> onRead;
-
     struct Source;
     struct Offer;
+    struct Write;
 
 private:
     WaylandClipboard() = default;
@@ -92,11 +97,17 @@ private:
                  std::chrono::steady_clock::time_point deadline);
     void dropSource(Source& source);
     void serve();
+    // Waits for the compositor, this end's wake-up or a reader ready for more; false once the
+    // thread should end.
+    bool waitForNews(std::vector<Write>& writing);
     friend struct Listeners;
 
-    mutable std::mutex m_lock; // everything below, once the thread runs
+    Events m_events;
+    std::atomic<bool> m_lost{false}; // the compositor has gone
+    mutable std::mutex m_lock;       // everything below, once the thread runs
     std::thread m_thread;
-    int m_wake[2] = {-1, -1}; // written to end the thread
+    int m_wake[2] = {-1, -1};    // written to end the thread
+    std::vector<Write> m_writes; // asked for, to be written by the thread outside the lock
 
     wl_display* m_display = nullptr;
     wl_registry* m_registry = nullptr;

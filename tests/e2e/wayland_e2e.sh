@@ -3,7 +3,7 @@
 # can paste (wl-paste) after a generation, after END and after the close box, and whether they
 # are offered the secret mark, without a clipboard history, with clipman, and with Wayland
 # clients that copy in between.
-#   wayland_e2e.sh PATH-TO-TESSIVO
+#   wayland_e2e.sh PATH-TO-TESSIVO PATH-TO-DATA-CONTROL-READER
 # Runs as root: each compositor starts its own XWayland on the lowest free display, and X
 # servers are also reached through abstract sockets, which belong to the network namespace, so
 # the whole run gets mount and network namespaces of its own, with a private /tmp/.X11-unix
@@ -26,7 +26,8 @@ mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
 e2e_begin
 chmod 755 "$work"
 cp "$program" "$work/tessivo"
-chmod 755 "$work/tessivo"
+cp "$2" "$work/reader"
+chmod 755 "$work/tessivo" "$work/reader"
 expected=$EXAMPLE_PASSWORD
 program_pid=
 
@@ -50,8 +51,9 @@ stop_compositor() {
 
 compositor=
 start_sway() {
-    local runtime=$work/runtime-sway home=$work/home-sway
-    mkdir -p "$runtime" "$home/.local/share"
+    local runtime home=$work/home-sway
+    runtime=$(mktemp -d "$work/runtime-sway.XXXX") # a sway before may have left its sockets
+    mkdir -p "$home/.local/share"
     chmod 700 "$runtime"
     chown -R nobody:nogroup "$runtime" "$home"
     printf 'xwayland enable\n' >"$work/sway.conf"
@@ -170,10 +172,19 @@ start_history() {
 }
 # The history writes what it takes to disk at once.
 history_has() { grep -qF "$1" "$history_file" 2>/dev/null; }
-# Ends the history and empties both boards for the next run.
+# A Wayland client that asks for every new text and then hangs up or never reads.
+#   start_reader hangup
+reader_pid=
+start_reader() {
+    "${as_user[@]}" "$work/reader" "$1" >"$work/reader.log" 2>&1 &
+    reader_pid=$!
+    pids+=("$reader_pid")
+}
+
+# Ends the history and the reader, and empties both boards for the next run.
 clean_up_run() {
-    stop "$history_pid"
-    history_pid=
+    stop "$history_pid" "$reader_pid"
+    history_pid='' reader_pid=
     [ "$compositor" = sway ] || return 0
     timeout 5 wl-copy --clear 2>/dev/null || true
     timeout 5 wl-copy --primary --clear 2>/dev/null || true
@@ -200,10 +211,12 @@ scenarios=(
     "clipman: the close box leaves no password|sway|xcb|clipman|history|close|*"
     "a text a Wayland client copied since, a part of the password, survives END|sway|xcb||part|end|${expected:2:5}"
     "a Wayland program that took the password over no longer serves it after END|sway|xcb||taken|end|"
+    "a reader that hangs up at once leaves the program running, and END ends it|sway|xcb||hangup|end|"
     "natively, nor after the close box from another workspace, where the toolkit may change nothing|sway|wayland||taken both, away|close|"
     "natively, clipman: END leaves no password|sway|wayland|clipman|history|end|*"
     "natively, the mark is offered; the close box empties it|sway|wayland||mark|close|"
     "natively, END empties the password a Wayland client serves on the clipboard and the primary selection|sway|wayland||taken both|end|"
+    "natively, a reader that hangs up at once leaves the program running, and END ends it|sway|wayland||hangup|end|"
     "Weston: the program runs natively, offers the mark, and END leaves the notice|weston|wayland||mark|end|(password removed)"
 )
 for row in "${scenarios[@]}"; do
@@ -214,8 +227,16 @@ for row in "${scenarios[@]}"; do
         "start_$wanted"
     fi
     [ -z "$history" ] || start_history
+    case $meanwhile in
+        hangup) start_reader hangup ;;
+    esac
     start_and_generate "$platform"
     case $meanwhile in
+        hangup)
+            wait_until 5 grep -q asked "$work/reader.log" || fail "the reader did not ask"
+            sleep 0.5
+            ended "$program_pid" && fail "a reader that hung up ended the program"
+            ;;
         mark) offers_mark || fail "the password reaches Wayland clients without the secret mark" ;;
         history) wait_until 5 history_has "$expected" || fail "clipman did not take the password" ;;
         part) wayland_copy "${expected:2:5}" ;;
@@ -241,4 +262,5 @@ for row in "${scenarios[@]}"; do
     fi
     clean_up_run
 done
+
 e2e_passed
