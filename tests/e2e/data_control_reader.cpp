@@ -1,24 +1,18 @@
 // A Wayland client that asks for every new text on the clipboard through data-control, as a
-// clipboard history does, and then misbehaves:
-//   data_control_reader hangup   closes its end of the pipe at once, before reading a byte
-//   data_control_reader stall    keeps its end open and never reads, until it is ended
-// It says "asked" on standard output each time it has asked.
+// clipboard history does, then closes its end of the pipe at once, before reading a byte. It
+// says "asked" on standard output each time it has asked.
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <unistd.h>
-#include <vector>
 #include <wayland-client.h>
 
 namespace {
 
 struct Client {
-    bool stall = false;
     wl_seat* seat = nullptr;
     zwlr_data_control_manager_v1* manager = nullptr;
-    std::vector<int> held; // the pipes a stalling reader keeps
 };
 
 void global(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t)
@@ -43,9 +37,8 @@ void dataOffer(void*, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* 
     zwlr_data_control_offer_v1_add_listener(offer, &OfferListener, nullptr);
 }
 
-void selection(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer)
+void selection(void*, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer)
 {
-    auto* client = static_cast<Client*>(data);
     if (offer == nullptr) {
         return;
     }
@@ -55,11 +48,7 @@ void selection(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer
     }
     zwlr_data_control_offer_v1_receive(offer, "text/plain;charset=utf-8", ends[1]);
     close(ends[1]);
-    if (client->stall) {
-        client->held.push_back(ends[0]);
-    } else {
-        close(ends[0]);
-    }
+    close(ends[0]);
     std::puts("asked");
     std::fflush(stdout);
 }
@@ -71,10 +60,9 @@ const zwlr_data_control_device_v1_listener DeviceListener{dataOffer, selection, 
 
 } // namespace
 
-int main(int argc, char* argv[])
+int main()
 {
     Client client;
-    client.stall = argc == 2 && std::strcmp(argv[1], "stall") == 0;
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) {
         std::fprintf(stderr, "data_control_reader: no Wayland display\n");
@@ -87,7 +75,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     auto* device = zwlr_data_control_manager_v1_get_data_device(client.manager, client.seat);
-    zwlr_data_control_device_v1_add_listener(device, &DeviceListener, &client);
+    zwlr_data_control_device_v1_add_listener(device, &DeviceListener, nullptr);
     while (wl_display_dispatch(display) != -1) {
     }
     return 0;

@@ -172,11 +172,11 @@ start_history() {
 }
 # The history writes what it takes to disk at once.
 history_has() { grep -qF "$1" "$history_file" 2>/dev/null; }
-# A Wayland client that asks for every new text and then hangs up or never reads.
-#   start_reader hangup
+# A Wayland client that asks for every new text and hangs up at once.
+#   start_reader
 reader_pid=
 start_reader() {
-    "${as_user[@]}" "$work/reader" "$1" >"$work/reader.log" 2>&1 &
+    "${as_user[@]}" "$work/reader" >"$work/reader.log" 2>&1 &
     reader_pid=$!
     pids+=("$reader_pid")
 }
@@ -228,7 +228,7 @@ for row in "${scenarios[@]}"; do
     fi
     [ -z "$history" ] || start_history
     case $meanwhile in
-        hangup) start_reader hangup ;;
+        hangup) start_reader ;;
     esac
     start_and_generate "$platform"
     case $meanwhile in
