@@ -249,6 +249,8 @@ void TestForm1::waysOut_data()
         << u"END"_s << u"mine"_s << u""_s << u""_s << u"mine"_s;
     QTest::newRow("close box puts back what was there before the first of two passwords")
         << u"close"_s << u"mine"_s << u"refills"_s << u"again"_s << u"mine"_s;
+    QTest::newRow("END puts back a text from before that is a part of the password, as it was")
+        << u"END"_s << u"rmie"_s << u"refills"_s << u""_s << u"rmie"_s;
     QTest::newRow("END takes the password back from a manager that took it over")
         << u"END"_s << u"mine"_s << u"takes over"_s << u""_s << u"mine"_s;
     QTest::newRow("END leaves a notice to a manager that refills the emptied clipboard")
