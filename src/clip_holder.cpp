@@ -25,7 +25,7 @@ using clipboard::PasswordClipboard;
 using clipboard::Text;
 
 // The holder's side of the channel: one byte back to tessivo-cli, then nothing more.
-void answer(channel::Status status)
+void tellLauncher(channel::Status status)
 {
     const auto byte = static_cast<unsigned char>(status);
     (void)send(channel::Descriptor, &byte, 1, MSG_NOSIGNAL);
@@ -122,7 +122,7 @@ int Run(int argc, char* argv[])
     }
     auto request = receiveRequest();
     if (!request) {
-        answer(channel::Status::BadRequest);
+        tellLauncher(channel::Status::BadRequest);
         return 2;
     }
 
@@ -133,7 +133,7 @@ int Run(int argc, char* argv[])
     QGuiApplication application(qtArgc, argv);
     if (QGuiApplication::platformName() != u"xcb") {
         derivation::Wipe(request->password);
-        answer(channel::Status::NoClipboard);
+        tellLauncher(channel::Status::NoClipboard);
         return 1;
     }
     QGuiApplication::setApplicationName(QStringLiteral("Tessivo"));
@@ -143,10 +143,10 @@ int Run(int argc, char* argv[])
     Holder holder(clipboard, std::move(request->password), request->seconds);
     derivation::Wipe(request->password); // what the move left behind
     if (!holder.start()) {
-        answer(channel::Status::NoClipboard);
+        tellLauncher(channel::Status::NoClipboard);
         return 1;
     }
-    answer(channel::Status::OnClipboard);
+    tellLauncher(channel::Status::OnClipboard);
     return QGuiApplication::exec();
 }
 
