@@ -34,11 +34,26 @@ e2e_begin() {
     trap e2e_cleanup EXIT
 }
 
+# Ends everything the script started, and what they started in turn (a compositor's XWayland
+# and helpers, which may keep ctest's output open): asked first, then killed after 5 s.
 e2e_cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    local pid all
+    mapfile -t all < <(descendants $$)
+    all+=("${pids[@]}")
+    for pid in "${all[@]}"; do kill "$pid" 2>/dev/null || true; done
+    if ! wait_until 5 all_ended "${all[@]}"; then
+        for pid in "${all[@]}"; do ended "$pid" || echo "   killed, still running at the end: $(ps -o args= -p "$pid")"; done
+        for pid in "${all[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
+    fi
     wait 2>/dev/null || true
     rm -rf "$work"
+}
+descendants() {
+    local child
+    for child in $(pgrep -P "$1"); do
+        echo "$child"
+        descendants "$child"
+    done
 }
 
 # Says what failed, shows the end of every log in $work, and ends the script.
@@ -62,7 +77,12 @@ wait_until() {
     done
 }
 
-ended() { ! kill -0 "$1" 2>/dev/null; }
+# A process that has exited but not been reaped (its parent gone before it) counts as ended.
+ended() { ! kill -0 "$1" 2>/dev/null || [[ $(ps -o stat= -p "$1" 2>/dev/null) == Z* ]]; }
+all_ended() {
+    local pid
+    for pid; do ended "$pid" || return 1; done
+}
 # Ends the given processes of this script's (empty arguments are passed over).
 stop() {
     local pid
