@@ -177,17 +177,12 @@ auto textFormatOf(const WaylandClipboard::Offer& offer)
 // or its time up), its descriptor closed and its bytes wiped.
 bool writeSome(WaylandClipboard::Write& write)
 {
-    while (write.done < write.bytes.size()) {
-        const ssize_t put =
-            ::write(write.fd, write.bytes.data() + write.done, write.bytes.size() - write.done);
-        if (put > 0) {
-            write.done += static_cast<std::size_t>(put);
-        } else if (put < 0 && errno == EAGAIN &&
-                   std::chrono::steady_clock::now() < write.deadline) {
-            return false;
-        } else if (put >= 0 || errno != EINTR) {
-            break;
-        }
+    std::string_view rest(write.bytes);
+    rest.remove_prefix(write.done);
+    const bool all = fd_io::Write(write.fd, rest);
+    write.done = write.bytes.size() - rest.size();
+    if (!all && errno == EAGAIN && std::chrono::steady_clock::now() < write.deadline) {
+        return false;
     }
     ::close(write.fd);
     derivation::Wipe(write.bytes);

@@ -9,21 +9,23 @@
 
 namespace tessivo::fd_io {
 
-bool WriteAll(int fd, std::string_view bytes)
+bool WriteAll(int fd, std::string_view bytes) { return Write(fd, bytes); }
+
+bool Write(int fd, std::string_view& rest)
 {
     // A socket is written with send, the one call that can be told not to raise SIGPIPE.
     struct stat status {};
     const bool socket = fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode);
-    while (!bytes.empty()) {
-        const ssize_t written = socket ? ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL)
-                                       : ::write(fd, bytes.data(), bytes.size());
+    while (!rest.empty()) {
+        const ssize_t written = socket ? ::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL)
+                                       : ::write(fd, rest.data(), rest.size());
         if (written < 0 && errno == EINTR) {
             continue;
         }
         if (written <= 0) {
             return false;
         }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
+        rest.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
 }

@@ -10,6 +10,9 @@ namespace tessivo::fd_io {
 // Writes all of `bytes` to `fd`; false, errno saying why, when it fails or its reader is gone.
 // A socket whose peer is gone gives false, never SIGPIPE.
 bool WriteAll(int fd, std::string_view bytes);
+// The same, dropping what it wrote from the front of `rest`: on a non-blocking `fd` that is
+// full for now it stops with false and errno EAGAIN, the rest left for later.
+bool Write(int fd, std::string_view& rest);
 
 // Waits at most `timeoutMs` for `fd` to have something to read, or to end; false when nothing
 // came in time.
