@@ -44,7 +44,9 @@ std::optional<channel::Request> receiveRequest()
 }
 
 // Holds a password on the clipboard for its time, then takes it back as END does, unless a
-// newer holder takes over first.
+// newer holder takes over first. What goes back in its place would go with this process (on
+// X11 a clipboard goes with its owner), so it stays to serve that until another program takes
+// the clipboard, for a day at most.
 class Holder {
 public:
     Holder(clipboard::QtClipboard& clipboard, Text password, int seconds)
@@ -74,6 +76,11 @@ public:
     }
 
 private:
+    // Longer than any working day: a text from before is not kept for ever.
+    static constexpr int ServeBeforeMs = 24 * 60 * 60 * 1000;
+
+    enum class Stage { Holding, ServingBefore };
+
     [[nodiscard]] bool holding() const
     {
         return m_clipboard.holds(m_password, clipboard::Board::Clipboard);
@@ -86,20 +93,31 @@ private:
         QCoreApplication::exit(0);
     }
 
-    // Time is up, or a signal came: what END does.
+    // Time is up, or a signal came: what END does. Once the password is gone, a signal or the
+    // end of the day ends the holder.
     void end()
     {
-        if (m_ending) {
+        if (m_stage == Stage::ServingBefore) {
+            QCoreApplication::exit(0);
             return;
         }
-        m_ending = true;
         m_successors.stop();
         m_timer.stop();
-        if (m_rules.takeBack(m_password)) {
+        const clipboard::ClipboardText& before = m_rules.before();
+        const bool restoring = !before.text.empty() && before.text != m_password;
+        const bool changed = m_rules.takeBack(m_password);
+        if (changed) {
             m_rules.settle(m_password);
         }
         derivation::Wipe(m_password);
-        QCoreApplication::exit(0);
+        m_stage = Stage::ServingBefore;
+        if (!changed || !restoring) {
+            QCoreApplication::exit(0);
+            return;
+        }
+        // A clipboard manager that took it over serves it from now on: the holder ends at once.
+        m_timer.start(ServeBeforeMs);
+        m_clipboard.whenServingEnds([] { QCoreApplication::exit(0); });
     }
 
     clipboard::QtClipboard& m_clipboard;
@@ -107,7 +125,7 @@ private:
     Text m_password;
     int m_seconds;
     QTimer m_timer;
-    bool m_ending = false;
+    Stage m_stage = Stage::Holding;
     Successors m_successors{[this] { return holding(); }, m_rules, [this] { replaced(); }};
     // A signal ends the holder as its time would: the password taken back.
     forms::QuitSignals m_signals;
@@ -126,6 +144,12 @@ int Run(int argc, char* argv[])
         return 2;
     }
 
+    // Where what it put on would outlive it, nothing goes on.
+    if (clipboard::WaylandClipboardOutOfReach()) {
+        derivation::Wipe(request->password);
+        tellLauncher(channel::Status::OutOfReach);
+        return 1;
+    }
     // The window's own choice: X11, through XWayland under a Wayland compositor. Only X11 lets
     // a program without a window own the clipboard.
     clipboard::ChoosePlatform(clipboard::PlatformUse::WindowlessClipboard);
@@ -139,7 +163,7 @@ int Run(int argc, char* argv[])
     QGuiApplication::setApplicationName(QStringLiteral("Tessivo"));
     QGuiApplication::setQuitOnLastWindowClosed(false);
 
-    clipboard::QtClipboard clipboard;
+    clipboard::QtClipboard clipboard(clipboard::QtClipboard::User::Windowless);
     Holder holder(clipboard, std::move(request->password), request->seconds);
     derivation::Wipe(request->password); // what the move left behind
     if (!holder.start()) {

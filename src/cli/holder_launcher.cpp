@@ -87,6 +87,12 @@ std::string endFailed(pid_t child, int status, const std::string& program)
         return "no X11 clipboard could be reached: the X server named by DISPLAY did not answer, "
                "or QT_QPA_PLATFORM names a platform other than xcb";
     }
+    if (status == static_cast<int>(channel::Status::OutOfReach)) {
+        return "this Wayland compositor keeps its own copy of what X11 programs copy and offers "
+               "no way to take it back (no data-control), so the password would stay behind; "
+               "leave out --clip and pipe the password into wl-copy -n, or use the window "
+               "(tessivo)";
+    }
     return "the clipboard holder (" + program + ") failed; is DISPLAY's X server reachable?";
 }
 

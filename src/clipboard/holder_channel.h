@@ -28,6 +28,7 @@ enum class Status : unsigned char {
     OnClipboard = 0, // the password is on the clipboard, marked secret
     NoClipboard = 1, // no X11 clipboard could be reached
     BadRequest = 2,  // no password, or not one the window could make, or a bad time
+    OutOfReach = 3,  // the compositor would keep a copy the holder could not take back
 };
 
 // The password to hold, and for how long.

@@ -247,7 +247,8 @@ struct QtClipboard::WaylandSide {
 
     QObject context; // news on their way to Qt's thread go with it
     std::unique_ptr<WaylandClipboard> clipboard;
-    Answers* listening = nullptr; // while `wait` waits
+    Answers* listening = nullptr;           // while `wait` waits
+    std::function<void()> changedElsewhere; // another program changed a board
 
     // The password just put on the X11 clipboard, until the bridge has offered it to Wayland
     // clients.
@@ -268,6 +269,9 @@ QtClipboard::WaylandSide::WaylandSide()
                 offerMarked(board, filled);
                 if (listening != nullptr && filled) {
                     listening->answer(board);
+                }
+                if (changedElsewhere) {
+                    changedElsewhere();
                 }
             },
             Qt::QueuedConnection);
@@ -297,7 +301,10 @@ void QtClipboard::WaylandSide::offerMarked(Board board, bool filled)
     forget(unmarked);
 }
 
-QtClipboard::QtClipboard() = default;
+QtClipboard::QtClipboard(User user)
+    : m_user(user)
+{
+}
 
 QtClipboard::~QtClipboard() = default;
 
@@ -318,7 +325,7 @@ WaylandClipboard* QtClipboard::waylandBoard(Board board) const
 void QtClipboard::clear(Board board)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
-    if (exists(*clipboard, board)) {
+    if (exists(*clipboard, board) && !servedOnWaylandAlone(board)) {
         clipboard->clear(toQt(board));
         m_touched.at(IndexOf(board)) = Touch::Emptied;
     }
@@ -370,7 +377,7 @@ void QtClipboard::putBack(const ClipboardText& content, Board board)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     const QString text = QString::fromStdU32String(content.text);
-    if (exists(*clipboard, board)) {
+    if (exists(*clipboard, board) && !servedOnWaylandAlone(board)) {
         clipboard->setMimeData((content.secret ? secretText(text) : plainText(text)).release(),
                                toQt(board));
         m_touched.at(IndexOf(board)) = Touch::Filled;
@@ -431,7 +438,27 @@ void QtClipboard::copySecret(const QString& text)
     if (side.clipboard != nullptr && !onWaylandPlatform()) {
         side.unmarked = text;
     }
+    if (servedOnWaylandAlone(Board::Clipboard)) {
+        forget(side.unmarked);
+        waylandPut(*side.clipboard, Board::Clipboard, text, true);
+        m_waylandHeld.at(IndexOf(Board::Clipboard)) = true;
+        return;
+    }
     QGuiApplication::clipboard()->setMimeData(secretText(text).release(), QClipboard::Clipboard);
+}
+
+// Through XWayland the compositor passes the X11 clipboard on to Wayland clients only while an
+// X window is in front, which a program without windows cannot count on; the other way, it
+// passes the Wayland clipboard on to X clients always. So such a program serves the clipboard
+// on the Wayland side alone, where data-control lets it: serving both, the compositor's bridge
+// racing it can leave an offer nobody can read.
+bool QtClipboard::servedOnWaylandAlone(Board board) const
+{
+    if (m_user != User::Windowless || board != Board::Clipboard || onWaylandPlatform()) {
+        return false;
+    }
+    const WaylandClipboard* wayland = this->wayland().clipboard.get();
+    return wayland != nullptr && wayland->hasBoard(board);
 }
 
 void QtClipboard::remarkPartOf(const QString& shown, QClipboard::Mode mode)
@@ -443,6 +470,43 @@ void QtClipboard::remarkPartOf(const QString& shown, QClipboard::Mode mode)
         return;
     }
     clipboard->setMimeData(secretText(held->text()).release(), mode);
+}
+
+bool QtClipboard::servesOwn(Board board) const
+{
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (exists(*clipboard, board) && owns(*clipboard, toQt(board))) {
+        return true;
+    }
+    const WaylandClipboard* wayland = waylandBoard(board);
+    return wayland != nullptr && wayland->servesOwn(board);
+}
+
+void QtClipboard::whenServingEnds(std::function<void()> ended)
+{
+    WaylandSide& side = wayland();
+    // A Wayland client's copy ends it whatever the X side does: the compositor's bridge may
+    // take the X clipboard over for it, as it does for what this program serves there.
+    side.changedElsewhere = ended;
+    QObject::disconnect(QGuiApplication::clipboard(), &QClipboard::changed, &side.context, nullptr);
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, &side.context,
+                     [this, ended](QClipboard::Mode mode) {
+                         if (mode == QClipboard::Clipboard && !servesOwn(Board::Clipboard)) {
+                             ended();
+                         }
+                     });
+    if (!servesOwn(Board::Clipboard)) {
+        ended();
+    }
+}
+
+bool WaylandClipboardOutOfReach()
+{
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        return false; // as the Wayland side itself: only a session that says so is one
+    }
+    const WaylandClipboard::Session session = WaylandClipboard::askSession();
+    return session.answers && !session.dataControl;
 }
 
 void ChoosePlatform(PlatformUse use)
@@ -459,7 +523,7 @@ void ChoosePlatform(PlatformUse use)
     }
     const bool weston = use == PlatformUse::Windows &&
                         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-                        WaylandClipboard::isWestonSession();
+                        WaylandClipboard::askSession().weston;
     qputenv("QT_QPA_PLATFORM", weston ? "wayland;xcb" : "xcb;wayland");
 }
 

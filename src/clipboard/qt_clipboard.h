@@ -5,6 +5,7 @@
 #include <QClipboard>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QString;
@@ -22,6 +23,11 @@ enum class PlatformUse { Windows, WindowlessClipboard };
 // Call before the application exists.
 void ChoosePlatform(PlatformUse use = PlatformUse::Windows);
 
+// Whether this is a Wayland session whose clipboard a program without a window cannot change:
+// its compositor offers no data-control, and what passes from the X11 clipboard to Wayland
+// clients may stay there (Weston keeps its own copy) whatever the X side does afterwards.
+bool WaylandClipboardOutOfReach();
+
 // The process's clipboard: the system clipboard and the X11 selection, each operation as
 // `Clipboard` documents it. It needs a running Qt application but no window, so a process
 // without one holds and clears a password just the same. In a Wayland session whose compositor
@@ -30,7 +36,12 @@ void ChoosePlatform(PlatformUse use = PlatformUse::Windows);
 // end with it. One per process, made after the application object and gone before it.
 class QtClipboard final : public Clipboard {
 public:
-    QtClipboard();
+    // Who puts passwords on. A window has the keyboard when it does, and through XWayland the
+    // compositor passes the X11 clipboard on to Wayland clients while an X window has it; a
+    // program without windows serves them itself, where data-control lets it.
+    enum class User { Window, Windowless };
+
+    explicit QtClipboard(User user = User::Window);
     Q_DISABLE_COPY_MOVE(QtClipboard)
     // What the Wayland side serves goes, as on X11 at exit.
     ~QtClipboard() override;
@@ -50,11 +61,21 @@ public:
     // as the user selects). Anything else is left as it is.
     void remarkPartOf(const QString& shown, QClipboard::Mode mode);
 
+    // Whether what clients paste from the board is what this program serves, on X11 or on the
+    // Wayland side.
+    [[nodiscard]] bool servesOwn(Board board) const;
+    // Runs `ended` once another program takes the clipboard: a Wayland client changes it, or
+    // this program serves it on neither side (now, if it does not). Later calls replace the
+    // earlier `ended`.
+    void whenServingEnds(std::function<void()> ended);
+
 private:
     struct WaylandSide;
 
     // The Wayland side, connected on first use; its clipboard is null where there is none.
     WaylandSide& wayland() const;
+    // Whether this program serves the board only on the Wayland side (see qt_clipboard.cpp).
+    [[nodiscard]] bool servedOnWaylandAlone(Board board) const;
     // Its clipboard where it has this board, or null.
     [[nodiscard]] WaylandClipboard* waylandBoard(Board board) const;
 
@@ -64,6 +85,7 @@ private:
     std::array<Touch, 2> m_touched{Touch::None, Touch::None};
     // Whether the last look found the password on the Wayland side of each board.
     mutable std::array<bool, 2> m_waylandHeld{false, false};
+    User m_user;
     mutable std::unique_ptr<WaylandSide> m_wayland;
 };
 

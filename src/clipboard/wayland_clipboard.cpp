@@ -219,10 +219,13 @@ std::unique_ptr<WaylandClipboard> WaylandClipboard::open()
     return clipboard;
 }
 
-bool WaylandClipboard::isWestonSession()
+WaylandClipboard::Session WaylandClipboard::askSession()
 {
-    const std::unique_ptr<WaylandClipboard> probing = open();
-    return probing != nullptr && probing->m_weston; // `probing` lets go of the connection
+    const std::unique_ptr<WaylandClipboard> probing = open(); // lets go of the connection
+    if (probing == nullptr || !probing->m_answered) {
+        return {};
+    }
+    return {true, probing->m_manager != nullptr && probing->m_seat != nullptr, probing->m_weston};
 }
 
 std::unique_ptr<WaylandClipboard> WaylandClipboard::connect(Events events)
@@ -351,6 +354,20 @@ bool WaylandClipboard::offersSecretMark(Board board) const
     return offer != nullptr && offer->offers(SecretMarkFormat);
 }
 
+bool WaylandClipboard::servesOwn(Board board) const
+{
+    if (!hasBoard(board)) {
+        return false;
+    }
+    const std::lock_guard locked(m_lock);
+    const std::size_t index = IndexOf(board);
+    if (m_ownChanges[index] > 0) {
+        return m_lastOwnSet[index];
+    }
+    const Offer* offer = m_current[index].get();
+    return offer != nullptr && offer->own;
+}
+
 void WaylandClipboard::handleSelection(Board board, zwlr_data_control_offer_v1* id)
 {
     std::shared_ptr<Offer> offer;
@@ -386,6 +403,11 @@ WaylandClipboard::Content WaylandClipboard::read(Board board, const Pump& pump, 
         return {};
     }
     std::unique_lock locked(m_lock);
+    // What this program has just set or emptied is what Wayland clients get once the
+    // compositor has it.
+    if (const std::size_t index = IndexOf(board); m_ownChanges[index] > 0) {
+        return m_lastOwnSet[index] ? ownContent(board) : Content{};
+    }
     // Kept while reading, even if the board changes meanwhile; let go with the lock held, as
     // the thread may be handling the compositor's news.
     const std::shared_ptr<Offer> offer = m_current[IndexOf(board)];
@@ -478,6 +500,7 @@ void WaylandClipboard::set(Board board, const Content& content)
         zwlr_data_control_device_v1_set_selection(m_device, source->source);
     }
     ++m_ownChanges[IndexOf(board)];
+    m_lastOwnSet[IndexOf(board)] = true;
     m_sources.push_back(std::move(source));
     wl_display_flush(m_display);
 }
@@ -494,6 +517,7 @@ void WaylandClipboard::clear(Board board)
         zwlr_data_control_device_v1_set_selection(m_device, nullptr);
     }
     ++m_ownChanges[IndexOf(board)];
+    m_lastOwnSet[IndexOf(board)] = false;
     wl_display_flush(m_display);
 }
 

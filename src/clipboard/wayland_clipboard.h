@@ -52,9 +52,15 @@ public:
     // Wayland session or its compositor offers no data-control.
     static std::unique_ptr<WaylandClipboard> connect(Events events);
 
-    // Whether a Wayland session answers and its compositor is Weston. Asked before any toolkit
-    // starts.
-    static bool isWestonSession();
+    // What the Wayland session's compositor offers, as far as this program cares: whether one
+    // answers at all, whether it offers data-control, and whether it is Weston. Asked before any
+    // toolkit starts.
+    struct Session {
+        bool answers = false;
+        bool dataControl = false;
+        bool weston = false;
+    };
+    static Session askSession();
 
     WaylandClipboard(const WaylandClipboard&) = delete;
     WaylandClipboard& operator=(const WaylandClipboard&) = delete;
@@ -67,9 +73,12 @@ public:
     [[nodiscard]] bool hasBoard(Board board) const;
     // Whether the board's content offers the secret mark.
     [[nodiscard]] bool offersSecretMark(Board board) const;
+    // Whether what Wayland clients paste from the board is what this program serves, counting
+    // a content it has just set that the compositor has yet to confirm.
+    [[nodiscard]] bool servesOwn(Board board) const;
 
-    // The board's text now (empty when it holds none), waiting at most `timeoutMs` for the
-    // program that serves it and running `pump` meanwhile.
+    // The board's text now, or as this program has just set it (empty when it holds none),
+    // waiting at most `timeoutMs` for the program that serves it and running `pump` meanwhile.
     [[nodiscard]] Content read(Board board, const Pump& pump, int timeoutMs);
     // Serves `content` on the board until another program replaces it or this one ends.
     void set(Board board, const Content& content);
@@ -119,8 +128,9 @@ private:
     std::shared_ptr<Offer> m_current[2];            // what each board holds now
     std::vector<std::unique_ptr<Source>> m_sources; // what this program serves
     int m_ownChanges[2] = {0, 0}; // changes this program made that the compositor has yet to tell
-    bool m_weston = false;        // the compositor offers Weston's own interfaces
-    bool m_answered = false;      // the registry answered
+    bool m_lastOwnSet[2] = {false, false}; // the newest of them filled the board
+    bool m_weston = false;                 // the compositor offers Weston's own interfaces
+    bool m_answered = false;               // the registry answered
 };
 
 } // namespace tessivo::clipboard

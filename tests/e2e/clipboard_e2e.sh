@@ -373,18 +373,21 @@ for path in glob.glob("/proc/[0-9]*/cmdline") + glob.glob("/proc/[0-9]*/environ"
         sys.exit(path)' || fail "a secret shows in a process's command line or environment"
     }
 
-    # What --clip leaves, with or without a clipboard manager:
-    #   name|manager|before|since|after
+    # What --clip leaves, with or without a clipboard manager, and whether the holder stays to
+    # serve it (with no manager, what went back would go with it) until another program copies:
+    #   name|manager|before|since|after|served
     local clip_scenarios=(
         "nothing before, no manager: emptied|||||"
-        "what was copied in between stays||mine|theirs|theirs"
-        "a manager gets back what was there before|parcellite|mine||mine"
-        "a manager refilling an emptied clipboard gets the notice|parcellite|||(password removed)"
-        "a second --clip replaces the first; the end puts back the first one's before|parcellite|mine|again|mine"
+        "what was copied in between stays||mine|theirs|theirs|"
+        "a manager gets back what was there before, which the holder serves on|parcellite|mine||mine|served"
+        "no manager: what was there before stays pasteable||mine||mine|served"
+        "a manager refilling an emptied clipboard gets the notice|parcellite|||(password removed)|"
+        "a second --clip replaces the first; the end puts back the first one's before|parcellite|mine|again|mine|served"
+        "no manager, a second --clip: the first one's before stays pasteable||mine|again|mine|served"
     )
-    local row name manager before since after first
+    local row name manager before since after served first
     for row in "${clip_scenarios[@]}"; do
-        IFS='|' read -r name manager before since after <<<"$row"
+        IFS='|' read -r name manager before since after served <<<"$row"
         scenario "tessivo-cli --clip: $name"
         [ -z "$manager" ] || start_manager "$manager"
         [ -z "$before" ] || copy "$before"
@@ -405,8 +408,17 @@ for path in glob.glob("/proc/[0-9]*/cmdline") + glob.glob("/proc/[0-9]*/environ"
                 [ "$(clip_holders | wc -l)" = 1 ] || fail "not one holder: $(clip_holders)"
                 ;;
         esac
-        wait_until 8 no_holder || fail "the clipboard holder is still there after its time"
-        settles_to "$after" || fail "$name: '$(clipboard)' on the clipboard afterwards"
+        if [ -n "$served" ]; then
+            wait_until 8 clipboard_is "$after" || fail "'$(clipboard)' on the clipboard after the time"
+            sleep 3
+            clipboard_is "$after" || fail "'$(clipboard)' on the clipboard 3 s after the time"
+            [ -n "$(clip_holders)" ] || fail "no holder serves what went back"
+            copy theirs
+            wait_until 5 no_holder || fail "the holder still runs after another program copied"
+        else
+            wait_until 8 no_holder || fail "the clipboard holder is still there after its time"
+            settles_to "$after" || fail "$name: '$(clipboard)' on the clipboard afterwards"
+        fi
         [ -z "$manager" ] || stop_manager
         stop_holder
     done

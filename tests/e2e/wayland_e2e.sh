@@ -2,8 +2,8 @@
 # The real program on Wayland compositors, through XWayland and natively: what Wayland clients
 # can paste (wl-paste) after a generation, after END and after the close box, and whether they
 # are offered the secret mark, without a clipboard history, with clipman, and with Wayland
-# clients that copy in between.
-#   wayland_e2e.sh PATH-TO-TESSIVO PATH-TO-DATA-CONTROL-READER
+# clients that copy in between; the same for tessivo-cli --clip.
+#   wayland_e2e.sh PATH-TO-TESSIVO PATH-TO-DATA-CONTROL-READER PATH-TO-TESSIVO-CLI
 # Runs as root: each compositor starts its own XWayland on the lowest free display, and X
 # servers are also reached through abstract sockets, which belong to the network namespace, so
 # the whole run gets mount and network namespaces of its own, with a private /tmp/.X11-unix
@@ -18,7 +18,7 @@ need_root "compositors in namespaces of their own, sway as another user" "$0" "$
 if [ -z "${TESSIVO_PRIVATE_NAMESPACES:-}" ]; then
     exec env TESSIVO_PRIVATE_NAMESPACES=1 unshare --mount --net --propagation private "$0" "$@"
 fi
-require sway swaymsg weston Xwayland Xvfb xdotool wtype wl-paste wl-copy clipman setpriv
+require sway swaymsg weston Xwayland Xvfb xdotool wtype wl-paste wl-copy clipman setpriv xmessage
 
 mkdir -p /tmp/.X11-unix
 chmod 1777 /tmp/.X11-unix
@@ -27,7 +27,8 @@ e2e_begin
 chmod 755 "$work"
 cp "$program" "$work/tessivo"
 cp "$2" "$work/reader"
-chmod 755 "$work/tessivo" "$work/reader"
+cp "$3" "$work/tessivo-cli" # finds the holder, tessivo, beside it
+chmod 755 "$work/tessivo" "$work/reader" "$work/tessivo-cli"
 expected=$EXAMPLE_PASSWORD
 program_pid=
 
@@ -47,6 +48,35 @@ stop_compositor() {
     pids=()
     compositor=
     unset -f xdotool
+}
+
+# The --clip rows: while the holder waits, then after its time (`left`).
+#   clip_row MEANWHILE LEFT
+clip_row() {
+    local left=$2
+    if [ "$1" = refused ]; then
+        clip && fail "--clip succeeded where the compositor keeps its own copy: $clip_out"
+        grep -q 'wl-copy' <<<"$clip_out" || fail "--clip refused without naming the way that works: $clip_out"
+        clip_holder_gone || fail "a refused --clip left a holder running"
+        ! pastes "$expected" || fail "a refused --clip put the password on the clipboard"
+        return
+    fi
+    clip || fail "--clip failed: $clip_out"
+    local start=$SECONDS
+    await_password "--clip"
+    # clipman takes the clipboard over with a copy of its own, unmarked.
+    [ -n "$history" ] || offers_mark || fail "--clip offers Wayland clients the password without the secret mark"
+    wait_until 8 eval '! pastes "$expected"' || fail "--clip's time is up, and Wayland clients still paste the password"
+    local gone took
+    gone=$(date +%s%N)
+    wait_until 3 eval '[ "$(pasted)" = "$left" ]' || fail "after --clip, Wayland clients paste '$(pasted)', not '$left'"
+    took=$((($(date +%s%N) - gone) / 1000000))
+    sleep 3
+    [ "$(pasted)" = "$left" ] || fail "3 s after --clip, Wayland clients paste '$(pasted)', not '$left'"
+    echo "   Wayland clients paste '$left' $took ms after the password went, $((SECONDS - start)) s after --clip"
+    # What the holder serves after its time goes once another program copies.
+    wayland_copy "after text"
+    wait_until 5 clip_holder_gone || fail "the holder still runs after a Wayland client copied"
 }
 
 compositor=
@@ -202,9 +232,31 @@ wayland_copy() {
     wait_until 5 eval '[ "$(pasted "${board[@]}")" = "$text" ]' || fail "a Wayland client could not copy '$text'"
 }
 
+# tessivo-cli --clip for 2 s, as the user of the session; its holder runs through XWayland.
+clip_out=
+clip() {
+    local status=0
+    printf '%s\n' "$EXAMPLE_KEY" | "${as_user[@]}" DISPLAY="${xwayland:-$DISPLAY}" "$work/tessivo-cli" \
+        --clip --clear-after 2 -l "$EXAMPLE_LENGTH" "$EXAMPLE_SITE" "$EXAMPLE_USER" \
+        >"$work/clip.out" 2>"$work/clip.err" || status=$?
+    clip_out=$(cat "$work/clip.out" "$work/clip.err")
+    return "$status"
+}
+clip_holder_gone() { ! pgrep -f -- "^$work/tessivo --clip-holder" >/dev/null; }
+
+# An X window in front, so that sway passes the X clipboard on to Wayland clients.
+x_window_in_front() {
+    "${as_user[@]}" xmessage -name tessivo-x-window 'an X window' &
+    pids+=("$!")
+    wait_until 10 eval 'swaymsg -t get_tree | grep -q "\"instance\": \"tessivo-x-window\""' ||
+        fail "the X window did not appear"
+}
+
 # What each run does and what Wayland clients paste a second after the program ended: never the
 # password; '*' where anything else will do. The runs through XWayland come first: once a native
 # window has gone, sway gives a new X window the keyboard but no longer passes its clipboard on.
+# The way out "clip" is tessivo-cli --clip's time running out, and "left" what Wayland clients
+# paste then, within a second, and still 3 s later.
 #   name|compositor|platform|history|meanwhile|way out|left
 scenarios=(
     "the password is offered marked; END empties it|sway|xcb||mark|end|"
@@ -212,12 +264,16 @@ scenarios=(
     "a text a Wayland client copied since, a part of the password, survives END|sway|xcb||part|end|${expected:2:5}"
     "a Wayland program that took the password over no longer serves it after END|sway|xcb||taken|end|"
     "a reader that hangs up at once leaves the program running, and END ends it|sway|xcb||hangup|end|"
+    "--clip, no X window in front: Wayland clients paste the password, marked; nothing after|sway|xcb|||clip|"
+    "--clip, clipman: what a Wayland client copied before is back after|sway|xcb|clipman|before|clip|before text"
+    "--clip, an X window in front: what a Wayland client copied before is back after|sway|xcb||before, X window|clip|before text"
     "natively, nor after the close box from another workspace, where the toolkit may change nothing|sway|wayland||taken both, away|close|"
     "natively, clipman: END leaves no password|sway|wayland|clipman|history|end|*"
     "natively, the mark is offered; the close box empties it|sway|wayland||mark|close|"
     "natively, END empties the password a Wayland client serves on the clipboard and the primary selection|sway|wayland||taken both|end|"
     "natively, a reader that hangs up at once leaves the program running, and END ends it|sway|wayland||hangup|end|"
     "Weston: the program runs natively, offers the mark, and END leaves the notice|weston|wayland||mark|end|(password removed)"
+    "Weston: --clip refuses, and nothing reaches the clipboard|weston|xcb||refused|clip|"
 )
 for row in "${scenarios[@]}"; do
     IFS='|' read -r name wanted platform history meanwhile way left <<<"$row"
@@ -229,7 +285,14 @@ for row in "${scenarios[@]}"; do
     [ -z "$history" ] || start_history
     case $meanwhile in
         hangup) start_reader ;;
+        before*) wayland_copy "before text" ;;
     esac
+    [ "$meanwhile" != "before, X window" ] || x_window_in_front
+    if [ "$way" = clip ]; then
+        clip_row "$meanwhile" "$left"
+        clean_up_run
+        continue
+    fi
     start_and_generate "$platform"
     case $meanwhile in
         hangup)
