@@ -9,7 +9,7 @@ set -euo pipefail
 
 run_packages=(
     g++ cmake ninja-build
-    qt6-base-dev libwayland-dev libwayland-bin libxcb1-dev pkgconf
+    qt6-base-dev libwayland-dev libwayland-bin pkgconf
     fonts-liberation2 fonts-dejavu-core
 )
 # The real program under Xvfb (with real clipboard managers, heard over the accessibility bus,

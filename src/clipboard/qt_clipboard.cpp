@@ -11,10 +11,7 @@
 #include <QTimer>
 
 #include <cstdint>
-#include <cstdlib>
-#include <string_view>
 #include <utility>
-#include <xcb/xcb.h>
 
 namespace tessivo::clipboard {
 
@@ -45,24 +42,6 @@ bool platformTracksOwnership()
 }
 
 bool onWaylandPlatform() { return QGuiApplication::platformName().startsWith(u"wayland"); }
-
-// Whether the X server is a compositor's XWayland, whose bridge hands this program's X11
-// clipboard on to Wayland clients. Without one, a Wayland client's copy is its own text, never
-// the bridge's copy of the password.
-bool onXWayland()
-{
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 == nullptr) {
-        return false;
-    }
-    constexpr std::string_view Name = "XWAYLAND";
-    xcb_connection_t* connection = x11->connection();
-    xcb_query_extension_reply_t* reply = xcb_query_extension_reply(
-        connection, xcb_query_extension(connection, Name.size(), Name.data()), nullptr);
-    const bool present = reply != nullptr && reply->present != 0;
-    std::free(reply); // xcb allocates its replies with malloc
-    return present;
-}
 
 bool owns(const QClipboard& clipboard, QClipboard::Mode mode)
 {
@@ -268,7 +247,6 @@ struct QtClipboard::WaylandSide {
 
     QObject context; // news on their way to Qt's thread go with it
     std::unique_ptr<WaylandClipboard> clipboard;
-    bool bridged = false;         // the X server is the compositor's XWayland
     Answers* listening = nullptr; // while `wait` waits
 
     // The password just put on the X11 clipboard, until the bridge has offered it to Wayland
@@ -305,7 +283,6 @@ QtClipboard::WaylandSide::WaylandSide()
             Qt::QueuedConnection);
     };
     clipboard = WaylandClipboard::connect(std::move(events));
-    bridged = clipboard != nullptr && onXWayland();
 }
 
 void QtClipboard::WaylandSide::offerMarked(Board board, bool filled)
@@ -448,11 +425,10 @@ void QtClipboard::wait()
 void QtClipboard::copySecret(const QString& text)
 {
     // Through XWayland the bridge gives Wayland clients the text without its mark: once it
-    // has, they get it from here instead, marked (natively Qt offers the mark itself; an X server
-    // apart from the compositor has no bridge, and the Wayland clipboard is not the program's).
+    // has, they get it from here instead, marked (natively Qt offers the mark itself).
     WaylandSide& side = wayland();
     forget(side.unmarked);
-    if (side.bridged) {
+    if (side.clipboard != nullptr && !onWaylandPlatform()) {
         side.unmarked = text;
     }
     QGuiApplication::clipboard()->setMimeData(secretText(text).release(), QClipboard::Clipboard);
