@@ -2,7 +2,8 @@
 # The real program on Wayland compositors, through XWayland and natively: what Wayland clients
 # can paste (wl-paste) after a generation, after END and after the close box, and whether they
 # are offered the secret mark, without a clipboard history, with clipman, and with Wayland
-# clients that copy in between; the same for tessivo-cli --clip.
+# clients that copy in between; with readers that hang up or never read, and with the
+# compositor killed under a program on an X server of its own; the same for tessivo-cli --clip.
 #   wayland_e2e.sh PATH-TO-TESSIVO PATH-TO-DATA-CONTROL-READER PATH-TO-TESSIVO-CLI
 # Runs as root: each compositor starts its own XWayland on the lowest free display, and X
 # servers are also reached through abstract sockets, which belong to the network namespace, so
@@ -18,7 +19,7 @@ need_root "compositors in namespaces of their own, sway as another user" "$0" "$
 if [ -z "${TESSIVO_PRIVATE_NAMESPACES:-}" ]; then
     exec env TESSIVO_PRIVATE_NAMESPACES=1 unshare --mount --net --propagation private "$0" "$@"
 fi
-require sway swaymsg weston Xwayland Xvfb xdotool wtype wl-paste wl-copy clipman setpriv xmessage
+require sway swaymsg weston Xwayland Xvfb xdotool xclip wtype wl-paste wl-copy clipman setpriv xmessage
 
 mkdir -p /tmp/.X11-unix
 chmod 1777 /tmp/.X11-unix
@@ -39,6 +40,7 @@ program_pid=
 native_asan="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 pasted() { timeout 5 wl-paste -n "$@" 2>/dev/null || true; }
+x_pasted() { timeout 5 xclip -o -selection clipboard 2>/dev/null || true; }
 pastes() { [ "$(pasted)" = "$1" ]; }
 offers_mark() { timeout 5 wl-paste -l 2>/dev/null | grep -qx x-kde-passwordManagerHint; }
 
@@ -93,7 +95,8 @@ start_sway() {
         XDG_RUNTIME_DIR="$runtime" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tessivo-bus)
     "${as_nobody[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
         sway -c "$work/sway.conf" >"$work/sway.log" 2>&1 &
-    pids+=("$!")
+    sway_pid=$!
+    pids+=("$sway_pid")
     wait_until 20 compgen -G "$runtime/sway-ipc.*" >/dev/null || fail "sway did not start"
     export XDG_RUNTIME_DIR=$runtime SWAYSOCK
     SWAYSOCK=$(compgen -G "$runtime/sway-ipc.*" | head -n 1)
@@ -157,6 +160,18 @@ start_and_generate() {
         await_password "$platform"
         return
     fi
+    if [ "$platform" = xvfb ]; then
+        # An X server of its own, apart from the compositor, whose data-control it still uses.
+        unset -f xdotool
+        start_private_x_server
+        "$work/tessivo" >>"$work/program.log" 2>&1 &
+        program_pid=$!
+        pids+=("$program_pid")
+        window=$(main_window) || fail "the window did not appear on Xvfb"
+        type_example "$window"
+        wait_until 10 eval '[ "$(x_pasted)" = "$expected" ]' || fail "X clients paste '$(x_pasted)', not the password"
+        return
+    fi
     "${as_user[@]}" "${native[@]}" "$work/tessivo" >>"$work/program.log" 2>&1 &
     program_pid=$!
     pids+=("$program_pid")
@@ -174,9 +189,10 @@ start_and_generate() {
 
 # END from the key box: ZEPH, CANC, END.
 press_end() {
+    began=$EPOCHREALTIME
     case $compositor/$1 in
         sway/wayland) "${as_user[@]}" wtype -k Tab -k Tab -k Tab -k space ;;
-        sway/xcb) xdotool key Tab Tab Tab space ;;
+        sway/xcb | */xvfb) xdotool key Tab Tab Tab space ;;
         weston/*)
             # wl-paste took the keyboard for a moment: Super+Tab gives it back to the program.
             xdotool key super+Tab
@@ -185,6 +201,7 @@ press_end() {
             ;;
     esac
     await_exit "$program_pid" END
+    ended_ms=$(((${EPOCHREALTIME/./} - ${began/./}) / 1000))
 }
 
 close_box() {
@@ -202,11 +219,12 @@ start_history() {
 }
 # The history writes what it takes to disk at once.
 history_has() { grep -qF "$1" "$history_file" 2>/dev/null; }
-# A Wayland client that asks for every new text and hangs up at once.
-#   start_reader
+# A Wayland client that asks for every text copied since it started and hangs up at once, or
+# (--stall) never reads.
+#   start_reader [--stall]
 reader_pid=
 start_reader() {
-    "${as_user[@]}" "$work/reader" >"$work/reader.log" 2>&1 &
+    "${as_user[@]}" "$work/reader" "$@" >"$work/reader.log" 2>&1 &
     reader_pid=$!
     pids+=("$reader_pid")
 }
@@ -229,7 +247,7 @@ wayland_copy() {
     [ "${2:-}" != primary ] || board=(--primary)
     "${as_user[@]}" wl-copy --foreground "${board[@]}" "$text" &
     pids+=("$!")
-    wait_until 5 eval '[ "$(pasted "${board[@]}")" = "$text" ]' || fail "a Wayland client could not copy '$text'"
+    wait_until 5 eval '[ "$(pasted "${board[@]}")" = "$text" ]' || fail "a Wayland client could not copy '${text:0:40}'"
 }
 
 # tessivo-cli --clip for 2 s, as the user of the session; its holder runs through XWayland.
@@ -252,6 +270,9 @@ x_window_in_front() {
         fail "the X window did not appear"
 }
 
+# More than a pipe holds: a writer to a reader that never reads must stop waiting for it.
+long_text=$(printf '%070000d' 0)
+
 # What each run does and what Wayland clients paste a second after the program ended: never the
 # password; '*' where anything else will do. The runs through XWayland come first: once a native
 # window has gone, sway gives a new X window the keyboard but no longer passes its clipboard on.
@@ -271,13 +292,16 @@ scenarios=(
     "natively, clipman: END leaves no password|sway|wayland|clipman|history|end|*"
     "natively, the mark is offered; the close box empties it|sway|wayland||mark|close|"
     "natively, END empties the password a Wayland client serves on the clipboard and the primary selection|sway|wayland||taken both|end|"
-    "natively, a reader that hangs up at once leaves the program running, and END ends it|sway|wayland||hangup|end|"
+    "natively, a reader that hangs up at once, on the password and on the text END puts back, leaves the program running, and END ends it|sway|wayland||hangup, text before|end|"
+    "natively, a reader that never reads what END puts back (more than a pipe holds) leaves END ending the program at once|sway|wayland||stall|end|"
+    "on an X server of its own, once the compositor is killed a generation answers at once, and END ends the program|sway|xvfb||killed|end|"
     "Weston: the program runs natively, offers the mark, and END leaves the notice|weston|wayland||mark|end|(password removed)"
     "Weston: --clip refuses, and nothing reaches the clipboard|weston|xcb||refused|clip|"
 )
 for row in "${scenarios[@]}"; do
     IFS='|' read -r name wanted platform history meanwhile way left <<<"$row"
     scenario "$wanted, $platform: $name"
+    ended_ms=
     if [ "$compositor" != "$wanted" ]; then
         stop_compositor
         "start_$wanted"
@@ -286,6 +310,14 @@ for row in "${scenarios[@]}"; do
     case $meanwhile in
         hangup) start_reader ;;
         before*) wayland_copy "before text" ;;
+        "hangup, text before")
+            wayland_copy "a text from before"
+            start_reader
+            ;;
+        stall)
+            wayland_copy "$long_text"
+            start_reader --stall
+            ;;
     esac
     [ "$meanwhile" != "before, X window" ] || x_window_in_front
     if [ "$way" = clip ]; then
@@ -295,15 +327,32 @@ for row in "${scenarios[@]}"; do
     fi
     start_and_generate "$platform"
     case $meanwhile in
-        hangup)
+        hangup* | stall)
             wait_until 5 grep -q asked "$work/reader.log" || fail "the reader did not ask"
             sleep 0.5
-            ended "$program_pid" && fail "a reader that hung up ended the program"
+            ended "$program_pid" && fail "a reader that read nothing ended the program"
             ;;
         mark) offers_mark || fail "the password reaches Wayland clients without the secret mark" ;;
         history) wait_until 5 history_has "$expected" || fail "clipman did not take the password" ;;
         part) wayland_copy "${expected:2:5}" ;;
         taken) wayland_copy "$expected" ;;
+        killed)
+            { kill -KILL "$sway_pid" && wait "$sway_pid"; } 2>/dev/null || true
+            compositor= # the next row starts its own
+            # Another length, so that the new password shows.
+            xdotool key shift+Tab ctrl+a
+            shorter=$((EXAMPLE_LENGTH - 4))
+            xdotool type "$shorter"
+            xdotool key Tab
+            began=$EPOCHREALTIME
+            xdotool key Return
+            until [ "$(x_pasted)" = "${expected:0:shorter}" ]; do
+                (((${EPOCHREALTIME/./} - ${began/./}) / 1000 < 3000)) || fail "X clients paste '$(x_pasted)' 3 s after a generation without the compositor"
+            done
+            answered_ms=$(((${EPOCHREALTIME/./} - ${began/./}) / 1000))
+            echo "   without the compositor a generation answered in $answered_ms ms"
+            [ "$answered_ms" -le 500 ] || fail "without the compositor a generation took $answered_ms ms"
+            ;;
         "taken both"*)
             wayland_copy "$expected"
             wayland_copy "$expected" primary
@@ -314,11 +363,15 @@ for row in "${scenarios[@]}"; do
         end) press_end "$platform" ;;
         close) close_box ;;
     esac
+    # The put-back text's reader has 2 s to take it; the program need not wait for that.
+    if [ "$meanwhile" = stall ] && [ "$ended_ms" -gt 3000 ]; then
+        fail "END ended the program only after $ended_ms ms"
+    fi
     sleep 1
     got=$(pasted)
     [ "$got" != "$expected" ] || fail "Wayland clients can still paste the password"
     [ "$left" = "*" ] || [ "$got" = "$left" ] || fail "Wayland clients paste '$got', not '$left'"
-    echo "   Wayland clients paste '$got' (at $SECONDS s)"
+    echo "   Wayland clients paste '$got' (at $SECONDS s${ended_ms:+, END took $ended_ms ms})"
     # Only data-control reaches the primary selection without the keyboard.
     if [ "$compositor" = sway ] && [ "$(pasted --primary)" = "$expected" ]; then
         fail "Wayland clients can still paste the password from the primary selection"
