@@ -410,20 +410,45 @@ for path in glob.glob("/proc/[0-9]*/cmdline") + glob.glob("/proc/[0-9]*/environ"
         "a manager gets back what was there before|parcellite|mine||mine"
         "a manager refilling an emptied clipboard gets the notice|parcellite|||(password removed)"
         "a second --clip replaces the first; the end puts back the first one's before|parcellite|mine|again|mine"
+        "another user's program that finds the holder learns nothing and ends nothing|parcellite|mine|stranger|mine"
     )
-    local row name manager before since after first
+    local row name manager before since after first told seconds
     become_nobody
     for row in "${clip_scenarios[@]}"; do
         IFS='|' read -r name manager before since after <<<"$row"
         scenario "tessivo-cli --clip: $name"
         [ -z "$manager" ] || start_manager "$manager"
         [ -z "$before" ] || copy "$before"
-        clip 2
+        # Time enough for another user's program to start before the holder's time is up.
+        seconds=2
+        [ "$since" != stranger ] || seconds=4
+        clip "$seconds"
         clipboard_is "$letters" || fail "--clip put '$(clipboard)' on the clipboard"
         [ "$(selection)" != "$letters" ] || fail "--clip filled the selection"
         scan_processes
         case $since in
             theirs) copy theirs ;;
+            stranger)
+                # It asks as the next holder would, and says it has taken over.
+                told=$("${as_nobody[@]}" python3 -c '
+import socket, sys
+holder = socket.socket(socket.AF_UNIX)
+holder.settimeout(10)
+holder.connect(f"\0tessivo-clip-holder:{sys.argv[1]}:{sys.argv[2]}")
+told = b""
+# A holder that has hung up already refused.
+try:
+    holder.sendall(b"D")
+except BrokenPipeError:
+    pass
+try:
+    while chunk := holder.recv(64):
+        told += chunk
+except ConnectionResetError:
+    pass
+print(told.hex())' "$(id -u)" "$DISPLAY") || fail "another user's program could not reach the holder"
+                [ -z "$told" ] || fail "the holder told another user's program $told"
+                ;;
             again)
                 first=$(clip_holders)
                 clip 2 --number
