@@ -486,6 +486,29 @@ print(told.hex())' "$(id -u)" "$DISPLAY") || fail "another user's program could 
     wait_until 8 no_holder || fail "the clipboard holder did not end at SIGTERM"
     clip_user=() clip_cli=$cli
 
+    scenario "tessivo-cli --clip fails, leaving no holder, where the display accepts and never answers"
+    python3 -c '
+import socket
+for number in range(200, 400):
+    listener = socket.socket(socket.AF_UNIX)
+    try:
+        listener.bind(f"\0/tmp/.X11-unix/X{number}")
+    except OSError:
+        continue
+    listener.listen()
+    print(number, flush=True)
+    silent = []
+    while True:
+        silent.append(listener.accept()[0])' >"$work/silent" &
+    pids+=("$!")
+    wait_until 10 test -s "$work/silent" || fail "no silent display"
+    # The holder gets 10 s to answer.
+    status=0
+    DISPLAY=":$(cat "$work/silent")" timeout 30 "$cli" --clip -l 14 clip.example holder <<<"$clip_key" \
+        >/dev/null 2>"$work/clip.err" || status=$?
+    [ "$status" = 1 ] && grep -q '^tessivo-cli: the clipboard holder .* failed' "$work/clip.err" ||
+        fail "--clip on a silent display: status $status, $(cat "$work/clip.err")"
+    no_holder || fail "a clipboard holder is left on a silent display"
     local sorted
     sorted=$(printf '%s\n' "${clip_times[@]}" | sort -n)
     echo "   tessivo-cli --clip returned in $(sed -n "$(((${#clip_times[@]} + 1) / 2))p" <<<"$sorted") ms (median of ${#clip_times[@]})"
