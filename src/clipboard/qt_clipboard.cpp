@@ -345,7 +345,11 @@ void QtClipboard::setText(const Text& text)
 bool QtClipboard::holds(const Text& text, Board board) const
 {
     QString held;
-    const bool qtSide = qtHolds(QString::fromStdU32String(text), board, held);
+    // Made only to compare: overwritten before it is freed, so that a holder waiting with the
+    // password keeps no second copy of it.
+    QString password = QString::fromStdU32String(text);
+    const bool qtSide = qtHolds(password, board, held);
+    forget(password);
     bool& waylandHolds = m_waylandHeld.at(IndexOf(board));
     waylandHolds = false;
     if (WaylandClipboard* wayland = waylandBoard(board); wayland != nullptr) {

@@ -9,7 +9,8 @@
 #             Esc leave, tessivo-cli's passwords against the window's
 #   managers  END and the close box under parcellite, xfce4-clipman, GPaste, ClipIt and CopyQ
 #   signals   SIGTERM, SIGINT and SIGHUP under parcellite
-#   clip      tessivo-cli --clip, alone and under parcellite
+#   clip      tessivo-cli --clip, alone and under parcellite, and what its clipboard holder keeps
+#             from other programs (needs root, or passwordless sudo)
 #   memory    no key left in memory after CANC or the close, no core file, no memory to read for
 #             another program of the same user (needs root, or passwordless sudo)
 set -euo pipefail
@@ -22,7 +23,9 @@ cli=$4
 source "$(dirname "$0")/../support/e2e.sh"
 require Xvfb xdotool xclip xprop python3 setpriv dbus-daemon parcellite xfce4-clipman \
     gpaste-client clipit.real copyq
-[ "$part" != memory ] || need_root "reading the program's memory, starting it as another user" "$0" "$@"
+case $part in
+    clip | memory) need_root "reading the program's memory, starting it as another user" "$0" "$@" ;;
+esac
 e2e_begin
 expected=$EXAMPLE_PASSWORD
 program_pid='' holder_pid='' manager_pid='' bus_pid=''
@@ -164,6 +167,27 @@ start_manager() {
 stop_manager() {
     stop "$manager_pid" "$bus_pid"
     manager_pid='' bus_pid=''
+}
+
+# Readies `as_nobody`, the command prefix that runs a command as nobody, an ordinary user, and
+# copies of the programs in $reachable. nobody may not reach the checkout (a home folder of mode
+# 0700, /root), so the copies are in a folder of their own, inside $work, which nobody may enter.
+become_nobody() {
+    reachable=$work/nobody
+    mkdir -m 755 "$reachable" "$reachable/home"
+    chmod 711 "$work"
+    cp "$program" "$reachable/tessivo"
+    cp "$cli" "$reachable/tessivo-cli"
+    # LeakSanitizer's suppressions, as the sanitizer suite gives them, must be readable too.
+    local lsan_options=${LSAN_OPTIONS:-}
+    if [[ $lsan_options =~ suppressions=([^:]+) ]]; then
+        cp "${BASH_REMATCH[1]}" "$reachable/lsan.supp"
+        lsan_options=${lsan_options/"${BASH_REMATCH[1]}"/$reachable/lsan.supp}
+    fi
+    chmod -R a+rX "$reachable"
+    chown nobody "$reachable/home"
+    as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups --
+        env LSAN_OPTIONS="$lsan_options" XDG_RUNTIME_DIR="$reachable/home" HOME="$reachable/home")
 }
 
 part_window() {
@@ -334,22 +358,27 @@ part_clip() {
 
     # Inputs no other test types, so that the scan below finds only what this one handed over.
     clip_key='Cl1p&'
-    clip_password() { printf '%s\n' "$clip_key" | "$cli" "$@" -l 14 clip.example holder; }
+    # tessivo-cli as `clip_user` runs it; it starts the window program beside it.
+    local clip_user=() clip_cli=$cli
+    clip_password() { printf '%s\n' "$clip_key" | "${clip_user[@]}" "$clip_cli" "$@" -l 14 clip.example holder; }
     letters=$(clip_password) && digits=$(clip_password --number) || fail "tessivo-cli refused the --clip inputs"
-    clip_holders() { pgrep -f "^$program --clip-holder" || true; }
+    clip_holders() { pgrep -f "^${clip_cli%-cli} --clip-holder" || true; }
     no_holder() { [ -z "$(clip_holders)" ]; }
     clip_times=()
     # Returns to the prompt at once, with nothing on standard output, the password on the
     # clipboard and marked secret.
+    #   clip SECONDS|default [ARGUMENTS...]
     clip() {
-        local start took out holder limits
+        local start took out holder limits seconds=$1 time=(--clear-after "$1")
+        shift
+        [ "$seconds" != default ] || seconds=45 time=()
         start=$(date +%s%N)
-        out=$(clip_password --clip --clear-after 2 "$@" 2>"$work/clip.err") || fail "--clip failed: $(cat "$work/clip.err")"
+        out=$(clip_password --clip "${time[@]}" "$@" 2>"$work/clip.err") || fail "--clip failed: $(cat "$work/clip.err")"
         took=$((($(date +%s%N) - start) / 1000000))
         clip_times+=("$took")
         [ "$took" -lt 1000 ] || fail "--clip took $took ms to return"
         [ -z "$out" ] || fail "--clip printed '$out'"
-        grep -qx 'Copied; the clipboard is cleared in 2 s.' "$work/clip.err" || fail "--clip said: $(cat "$work/clip.err")"
+        grep -qx "Copied; the clipboard is cleared in $seconds s." "$work/clip.err" || fail "--clip said: $(cat "$work/clip.err")"
         offers_secret_mark clipboard && [ "$(xclip -o -selection clipboard -t x-kde-passwordManagerHint)" = secret ] ||
             fail "the password from --clip is not marked secret"
         [ -n "$(clip_holders)" ] || fail "no clipboard holder runs"
@@ -384,22 +413,48 @@ for path in glob.glob("/proc/[0-9]*/cmdline") + glob.glob("/proc/[0-9]*/environ"
         "a manager refilling an emptied clipboard gets the notice|parcellite|||(password removed)|"
         "a second --clip replaces the first; the end puts back the first one's before|parcellite|mine|again|mine|served"
         "no manager, a second --clip: the first one's before stays pasteable||mine|again|mine|served"
+        "another user's program that finds the holder learns nothing and ends nothing|parcellite|mine|stranger|mine|served"
     )
-    local row name manager before since after served first
+    local row name manager before since after served first told seconds
+    become_nobody
     for row in "${clip_scenarios[@]}"; do
         IFS='|' read -r name manager before since after served <<<"$row"
         scenario "tessivo-cli --clip: $name"
         [ -z "$manager" ] || start_manager "$manager"
         [ -z "$before" ] || copy "$before"
-        clip
+        # Time enough for another user's program to start before the holder's time is up.
+        seconds=2
+        [ "$since" != stranger ] || seconds=4
+        clip "$seconds"
         clipboard_is "$letters" || fail "--clip put '$(clipboard)' on the clipboard"
         [ "$(selection)" != "$letters" ] || fail "--clip filled the selection"
         scan_processes
         case $since in
             theirs) copy theirs ;;
+            stranger)
+                # It asks as the next holder would, and says it has taken over.
+                told=$("${as_nobody[@]}" python3 -c '
+import socket, sys
+holder = socket.socket(socket.AF_UNIX)
+holder.settimeout(10)
+holder.connect(f"\0tessivo-clip-holder:{sys.argv[1]}:{sys.argv[2]}")
+told = b""
+# A holder that has hung up already refused.
+try:
+    holder.sendall(b"D")
+except BrokenPipeError:
+    pass
+try:
+    while chunk := holder.recv(64):
+        told += chunk
+except ConnectionResetError:
+    pass
+print(told.hex())' "$(id -u)" "$DISPLAY") || fail "another user's program could not reach the holder"
+                [ -z "$told" ] || fail "the holder told another user's program $told"
+                ;;
             again)
                 first=$(clip_holders)
-                clip --number
+                clip 2 --number
                 clipboard_is "$digits" || fail "the second --clip put '$(clipboard)' on the clipboard"
                 # A zombie has no command line: a holder ended is not found, reaped or not.
                 first_gone() { ! clip_holders | grep -qx "$first"; }
@@ -422,6 +477,50 @@ for path in glob.glob("/proc/[0-9]*/cmdline") + glob.glob("/proc/[0-9]*/environ"
         [ -z "$manager" ] || stop_manager
         stop_holder
     done
+
+    scenario "tessivo-cli --clip as an ordinary user, without --clear-after: cleared in 45 s"
+    clip_user=("${as_nobody[@]}") clip_cli=$reachable/tessivo-cli
+    clip default
+    local holder copies status=0
+    holder=$(clip_holders)
+    [ "$(stat -c %U "/proc/$holder")" = nobody ] || fail "the clipboard holder does not run as nobody"
+    scenario "tessivo-cli --clip: another program of the holder's user cannot read its memory"
+    "${as_nobody[@]}" head -c 1 "/proc/$holder/environ" >/dev/null 2>&1 &&
+        fail "another program of the same user can read the clipboard holder's memory (it is dumpable)"
+    scenario "tessivo-cli --clip: the holder keeps one copy of the password, the bytes handed to it wiped"
+    # Its own, in UTF-32 as it was handed over, and Qt's on the clipboard, in UTF-16. What X11
+    # readers were served passed through Qt's and xcb's buffers in UTF-8: not the holder's own.
+    copies=$("$(dirname "$0")/scan_memory.py" --copies "$holder" "$letters" 2>&1) || status=$?
+    [ "$status" -le 1 ] || fail "could not read the clipboard holder's memory: $copies"
+    [ "$(grep -v ' in utf-8 at ' <<<"$copies" | cut -d ' ' -f 1-3 | sort | tr '\n' ' ')" = \
+        "'$letters' in utf-16-le '$letters' in utf-32-le " ] || fail "not one copy of the password in the holder: $copies"
+    kill "$holder"
+    wait_until 8 no_holder || fail "the clipboard holder did not end at SIGTERM"
+    clip_user=() clip_cli=$cli
+
+    scenario "tessivo-cli --clip fails, leaving no holder, where the display accepts and never answers"
+    python3 -c '
+import socket
+for number in range(200, 400):
+    listener = socket.socket(socket.AF_UNIX)
+    try:
+        listener.bind(f"\0/tmp/.X11-unix/X{number}")
+    except OSError:
+        continue
+    listener.listen()
+    print(number, flush=True)
+    silent = []
+    while True:
+        silent.append(listener.accept()[0])' >"$work/silent" &
+    pids+=("$!")
+    wait_until 10 test -s "$work/silent" || fail "no silent display"
+    # The holder gets 10 s to answer.
+    status=0
+    DISPLAY=":$(cat "$work/silent")" timeout 30 "$cli" --clip -l 14 clip.example holder <<<"$clip_key" \
+        >/dev/null 2>"$work/clip.err" || status=$?
+    [ "$status" = 1 ] && grep -q '^tessivo-cli: the clipboard holder .* failed' "$work/clip.err" ||
+        fail "--clip on a silent display: status $status, $(cat "$work/clip.err")"
+    no_holder || fail "a clipboard holder is left on a silent display"
     local sorted
     sorted=$(printf '%s\n' "${clip_times[@]}" | sort -n)
     echo "   tessivo-cli --clip returned in $(sed -n "$(((${#clip_times[@]} + 1) / 2))p" <<<"$sorted") ms (median of ${#clip_times[@]})"
@@ -484,23 +583,9 @@ part_memory() {
     done
 
     scenario "as an ordinary user the program makes no core file and its memory cannot be read"
-    # nobody may not reach the checkout (a home folder of mode 0700, /root), so it starts a copy
-    # of the program from a folder of its own, inside $work, which nobody may enter.
-    local reachable=$work/nobody nobody_pid
-    mkdir -m 755 "$reachable" "$reachable/home"
-    chmod 711 "$work"
-    cp "$program" "$reachable/tessivo"
-    # LeakSanitizer's suppressions, as the sanitizer suite gives them, must be readable too.
-    local lsan_options=${LSAN_OPTIONS:-}
-    if [[ $lsan_options =~ suppressions=([^:]+) ]]; then
-        cp "${BASH_REMATCH[1]}" "$reachable/lsan.supp"
-        lsan_options=${lsan_options/"${BASH_REMATCH[1]}"/$reachable/lsan.supp}
-    fi
-    chmod -R a+rX "$reachable"
-    chown nobody "$reachable/home"
-    LSAN_OPTIONS=$lsan_options setpriv --reuid=nobody --regid=nogroup --clear-groups -- \
-        env XDG_RUNTIME_DIR="$reachable/home" HOME="$reachable/home" "$reachable/tessivo" \
-        </dev/null >>"$work/program.log" 2>&1 &
+    local nobody_pid
+    become_nobody
+    "${as_nobody[@]}" "$reachable/tessivo" </dev/null >>"$work/program.log" 2>&1 &
     nobody_pid=$!
     pids+=("$nobody_pid")
     timeout 20 xdotool search --sync --onlyvisible --pid "$nobody_pid" >/dev/null ||
@@ -508,7 +593,7 @@ part_memory() {
     [ "$(stat -c %U "/proc/$nobody_pid")" = nobody ] || fail "the program does not run as nobody"
     grep -E '^Max core file size +0 +0 ' "/proc/$nobody_pid/limits" >/dev/null ||
         fail "core files are not off: $(grep core "/proc/$nobody_pid/limits")"
-    setpriv --reuid=nobody --regid=nogroup --clear-groups -- head -c 1 "/proc/$nobody_pid/environ" >/dev/null 2>&1 &&
+    "${as_nobody[@]}" head -c 1 "/proc/$nobody_pid/environ" >/dev/null 2>&1 &&
         fail "another program of the same user can read the program's memory (it is dumpable)"
     stop "$nobody_pid"
 }

@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Looks for secrets in the memory of a running process, from outside it.
 
-    scan_memory.py PID TEXT...
+    scan_memory.py [--copies] PID TEXT...
 
 Reads every readable, writable mapping of PID (heap, stacks, anonymous memory: where a
 program's copies of what it was typed live) through /proc/PID/mem and searches it for each
 TEXT in UTF-8, UTF-16 and UTF-32, and for every part of TEXT at least half as long and six bytes
 long in that encoding. Prints one line per find and exits 1 if anything was found,
-0 if nothing was, 2 if the memory could not be read.
+0 if nothing was, 2 if the memory could not be read. With --copies each copy is one find, of
+the longest part it holds, so that the finds can be counted.
 """
 import os
 import re
@@ -55,18 +56,24 @@ def touched(pagemap, start, end):
 
 
 def main():
-    pid = int(sys.argv[1])
+    arguments = sys.argv[1:]
+    copies = arguments[:1] == ["--copies"]
+    if copies:
+        arguments = arguments[1:]
+    pid = int(arguments[0])
     needles = {}
-    for text in sys.argv[2:]:
+    for text in arguments[1:]:
         for encoding in ("utf-8", "utf-16-le", "utf-32-le"):
             for part in parts(text):
                 needle = part.encode(encoding)
                 if part == text or len(needle) >= SHORTEST_PART:
                     needles[needle] = (part, encoding)
     # A needle that holds a shorter one is found through it: one pass of one pattern over the
-    # memory is several times faster than a search a needle.
-    needles = {n: what for n, what in needles.items() if not any(m != n and m in n for m in needles)}
-    pattern = re.compile(b"|".join(re.escape(n) for n in sorted(needles, key=len)))
+    # memory is several times faster than a search a needle. Counting copies needs them all,
+    # the longest tried first.
+    if not copies:
+        needles = {n: what for n, what in needles.items() if not any(m != n and m in n for m in needles)}
+    pattern = re.compile(b"|".join(re.escape(n) for n in sorted(needles, key=len, reverse=copies)))
     found = 0
     read = 0
     try:
