@@ -435,18 +435,17 @@ void QtClipboard::wait()
 
 void QtClipboard::copySecret(const QString& text)
 {
-    // Through XWayland the bridge gives Wayland clients the text without its mark: once it
-    // has, they get it from here instead, marked (natively Qt offers the mark itself).
     WaylandSide& side = wayland();
     forget(side.unmarked);
-    if (side.clipboard != nullptr && !onWaylandPlatform()) {
-        side.unmarked = text;
-    }
     if (servedOnWaylandAlone(Board::Clipboard)) {
-        forget(side.unmarked);
         waylandPut(*side.clipboard, Board::Clipboard, text, true);
         m_waylandHeld.at(IndexOf(Board::Clipboard)) = true;
         return;
+    }
+    // Through XWayland the bridge gives Wayland clients the text without its mark: once it
+    // has, they get it from here instead, marked (natively Qt offers the mark itself).
+    if (side.clipboard != nullptr && !onWaylandPlatform()) {
+        side.unmarked = text;
     }
     QGuiApplication::clipboard()->setMimeData(secretText(text).release(), QClipboard::Clipboard);
 }
